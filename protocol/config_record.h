@@ -31,7 +31,9 @@ inline constexpr std::size_t kOffReserved = 36;
 inline constexpr std::size_t kReservedLength = 44;
 inline constexpr std::size_t kOffPins = 80;
 
-inline constexpr std::size_t pinRecordSize(std::uint8_t msgLength) { return msgLength + 2u; }
+inline constexpr std::size_t pinRecordSize(std::uint8_t msgLength) {
+    return msgLength + 2u;
+}
 // Whole message, header included: 848 for 30, 1448 for 55.
 inline constexpr std::size_t configMessageSize(std::uint8_t msgLength) {
     return kOffPins + kPinCount * pinRecordSize(msgLength);
@@ -61,6 +63,24 @@ void applyConfigValues(Sheet& sheet, const ConfigValues& values);
 // rules: any non-zero flag is set, byte counts above msgLength are capped, a speed code above 6 gives
 // kNoSelection. Nothing when the message is shorter than configMessageSize(msgLength).
 std::optional<ConfigValues> ReadConfigRecord(std::span<const Byte> message, std::uint8_t msgLength);
+
+// The refusal lines name a field by its label in the window and quote its text as typed, e.g.
+// Not sent: Gateway octet 2 is "300"; an octet must be a whole number from 0 to 255.
+// Not sent: Dest. TCP Port is "70000"; a port must be a whole number from 0 to 65535.
+// Not sent: Serial Port 3 has no speed chosen.
+// Octets are numbered 1..4 from the left, as the address is read.
+inline constexpr const char* kNotSentPrefix = "Not sent: ";
+inline constexpr const char* kOctetRule = "; an octet must be a whole number from 0 to 255.";
+inline constexpr const char* kPortRule = "; a port must be a whole number from 0 to 65535.";
+inline constexpr const char* kNoSpeedSuffix = " has no speed chosen.";
+inline constexpr const char* kNoParitySuffix = " has no parity chosen.";
+inline constexpr const char* kLabelZezeAddress = "Zeze IP Address";
+inline constexpr const char* kLabelSubnetMask = "Subnet Mask";
+inline constexpr const char* kLabelGateway = "Gateway";
+inline constexpr const char* kLabelZezePort = "Zeze TCP Port";
+inline constexpr const char* kLabelDestAddress = "Dest. IP Address";
+inline constexpr const char* kLabelDestPort = "Dest. TCP Port";
+inline constexpr const char* kLabelSerialPort = "Serial Port ";  // followed by the port number 1..4
 
 // Encodes values into a configuration message of configMessageSize(msgLength) bytes, commands taken as
 // they stand (they must already be canonical). Fails, with one line naming the field and its text,
