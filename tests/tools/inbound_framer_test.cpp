@@ -1,0 +1,114 @@
+// Framing of the tool's stream by the simulator: requests, downloads by size, garbage and resync.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tools/sim/inbound_framer.h"
+
+namespace zeze::sim {
+namespace {
+
+constexpr std::size_t kDownloadSize = 848;
+
+std::vector<InboundKind> kinds(const std::vector<Inbound>& messages) {
+    std::vector<InboundKind> out;
+    for (const auto& m : messages) {
+        out.push_back(m.kind);
+    }
+    return out;
+}
+
+std::vector<Byte> download(std::size_t size) {
+    std::vector<Byte> bytes(size, 0x00);
+    bytes[0] = 0xFF;
+    bytes[1] = 0x01;
+    bytes[3] = 0xFF;  // start bytes inside a record must not cut it
+    return bytes;
+}
+
+TEST(InboundFramer, RequestsWholeSplitAndBackToBack) {
+    InboundFramer framer(kDownloadSize);
+    EXPECT_TRUE(framer.feed(std::vector<Byte>{0xFF}).empty());
+    EXPECT_TRUE(framer.feed(std::vector<Byte>{0x00}).empty());
+    EXPECT_EQ(kinds(framer.feed(std::vector<Byte>{0x02})), std::vector{InboundKind::IdRequest});
+
+    const auto three = framer.feed(std::vector<Byte>{0xFF, 0x00, 0x01, 0xFF, 0x01, 0x01, 0xFF, 0x00, 0x02});
+    EXPECT_EQ(kinds(three),
+              (std::vector{InboundKind::GpiRequest, InboundKind::DumpRequest, InboundKind::IdRequest}));
+    EXPECT_EQ(framer.heldBytes(), 0u);
+}
+
+TEST(InboundFramer, GarbageIsReportedOnceAndResyncsAtNextStartByte) {
+    InboundFramer framer(kDownloadSize);
+    // Two garbage runs (01 02, then FF 05 which starts no message) merge; FF FF: the first FF is garbage.
+    const auto out = framer.feed(std::vector<Byte>{0x01, 0x02, 0xFF, 0x05, 0xFF, 0xFF, 0x00, 0x02});
+    ASSERT_EQ(kinds(out), (std::vector{InboundKind::Garbage, InboundKind::IdRequest}));
+    EXPECT_EQ(out[0].bytes.size(), 5u);
+
+    // FF 00 00 is a message the box sends, not one it takes.
+    EXPECT_EQ(kinds(framer.feed(std::vector<Byte>{0xFF, 0x00, 0x00, 0x05})),
+              std::vector{InboundKind::Garbage});
+}
+
+TEST(InboundFramer, DownloadEndsBySizeAndExtraBytesAreGarbage) {
+    InboundFramer framer(kDownloadSize);
+    auto bytes = download(kDownloadSize);
+    EXPECT_TRUE(framer.feed(std::span(bytes).first(500)).empty());
+    const auto whole = framer.feed(std::span(bytes).subspan(500));
+    ASSERT_EQ(kinds(whole), std::vector{InboundKind::Download});
+    EXPECT_EQ(whole[0].bytes, bytes);
+
+    bytes.insert(bytes.end(), {0x07, 0x07, 0xFF, 0x00, 0x02});
+    const auto longer = framer.feed(bytes);
+    ASSERT_EQ(kinds(longer),
+              (std::vector{InboundKind::Download, InboundKind::Garbage, InboundKind::IdRequest}));
+    EXPECT_EQ(longer[0].bytes.size(), kDownloadSize);
+    EXPECT_EQ(longer[1].bytes.size(), 2u);
+}
+
+TEST(InboundFramer, FlushGivesUpWhatIsHeld) {
+    InboundFramer framer(kDownloadSize);
+    EXPECT_TRUE(framer.flush().empty());
+
+    const auto bytes = download(kDownloadSize);
+    EXPECT_TRUE(framer.feed(std::span(bytes).first(103)).empty());
+    const auto truncated = framer.flush();
+    ASSERT_EQ(kinds(truncated), std::vector{InboundKind::TruncatedDownload});
+    EXPECT_EQ(truncated[0].bytes.size(), 103u);
+    EXPECT_EQ(framer.heldBytes(), 0u);
+
+    EXPECT_TRUE(framer.feed(std::vector<Byte>{0xFF, 0x01}).empty());
+    EXPECT_EQ(kinds(framer.flush()), std::vector{InboundKind::Garbage});
+}
+
+TEST(InboundFramer, RandomStreamsLoseNoByte) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<std::size_t> piece(1, 40);
+    for (int round = 0; round < 200; ++round) {
+        InboundFramer framer(kDownloadSize);
+        std::vector<Byte> stream(static_cast<std::size_t>(round) * 13);
+        for (auto& b : stream) {
+            // Mostly start, group and code values, so that real messages turn up among the noise.
+            b = static_cast<Byte>(byte(random) % 4 == 0
+                                      ? byte(random)
+                                      : std::array<Byte, 3>{0xFF, 0x00, 0x01}[byte(random) % 3]);
+        }
+        std::size_t out = 0;
+        for (std::size_t at = 0; at < stream.size();) {
+            const std::size_t n = std::min(piece(random), stream.size() - at);
+            for (const auto& m : framer.feed(std::span(stream).subspan(at, n))) {
+                EXPECT_FALSE(m.bytes.empty());
+                out += m.bytes.size();
+            }
+            at += n;
+        }
+        for (const auto& m : framer.flush()) {
+            out += m.bytes.size();
+        }
+        EXPECT_EQ(out, stream.size());
+    }
+}
+
+}  // namespace
+}  // namespace zeze::sim

@@ -1,0 +1,30 @@
+// Settings of one simulator run and the strict parsing of their command-line texts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace zeze::sim {
+
+inline constexpr std::uint16_t kDefaultPort = 8000;
+inline constexpr std::uint16_t kDefaultFirmware = 0x020A;  // 2.10
+inline constexpr int kDefaultChunkDelayMs = 20;
+inline constexpr int kDefaultStallMs = 500;
+
+struct SimOptions {
+    std::uint16_t port = kDefaultPort;          // 0: let the system pick a free port
+    std::uint16_t firmware = kDefaultFirmware;  // major * 256 + minor, as the firmware reply carries it
+    int chunkSize = 0;  // cut every reply into pieces of this many bytes; 0 sends each reply whole
+    int chunkDelayMs = kDefaultChunkDelayMs;  // pause between two pieces of one reply
+    int stallMs = kDefaultStallMs;  // an unfinished message with no new byte for this long is given up
+};
+
+// "M.mm": the major number, a dot and the minor number written with two or three digits, each 0..255.
+// "2.09" is major 2 minor 9; "2.9" is refused, as it could mean either 2.09 or 2.90.
+std::optional<std::uint16_t> parseFirmware(std::string_view text);
+
+// Digits only (no sign, no blanks), at most `max`.
+std::optional<int> parseCount(std::string_view text, int max);
+
+}  // namespace zeze::sim
