@@ -1,0 +1,134 @@
+// The main window on its real TCP socket against a QTcpServer on 127.0.0.1: connect and ID request,
+// replies read from the wire, the peer's close, and a refused connect.
+#include <gtest/gtest.h>
+
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "protocol/config_record.h"
+#include "window_fixture.h"
+
+namespace zeze::apptest {
+namespace {
+
+const QString kLoopback = QStringLiteral("127.0.0.1");
+
+class RealSocket : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(server.listen(QHostAddress(kLoopback), 0)); }
+
+    QComboBox* address() { return control<QComboBox>(window, QStringLiteral("Zeze_Address")); }
+    QLineEdit* port() { return control<QLineEdit>(window, QStringLiteral("Zeze_Port")); }
+    QLineEdit* state() { return control<QLineEdit>(window, QStringLiteral("Zeze_State")); }
+    QPushButton* button(const char* name) { return control<QPushButton>(window, QLatin1String(name)); }
+    QStringList log() { return logLines(window); }
+
+    // Points the window at the loopback port and clicks Connect; never dials anything else.
+    void connectTo(quint16 portNumber) {
+        address()->setEditText(kLoopback);
+        port()->setText(QString::number(portNumber));
+        ASSERT_EQ(address()->currentText(), kLoopback);
+        QTest::mouseClick(button("Connect"), Qt::LeftButton);
+    }
+    bool stateShows(const QString& text) {
+        return QTest::qWaitFor([&] { return state()->text() == text; }, kDeadlineMs);
+    }
+    // Reads from the server's end until `count` bytes have come.
+    QByteArray receive(QTcpSocket* peer, qsizetype count) {
+        QByteArray data;
+        const bool complete = QTest::qWaitFor(
+            [&] {
+                data += peer->readAll();
+                return data.size() >= count;
+            },
+            kDeadlineMs);
+        EXPECT_TRUE(complete) << "only " << data.size() << " of " << count << " bytes";
+        return data;
+    }
+
+    QTcpServer server;
+    FrmMain window;  // with its own TcpSocket
+};
+
+TEST_F(RealSocket, ConnectsSendsTheIdRequestAndReadsTheBoxsReplies) {
+    connectTo(server.serverPort());
+    EXPECT_EQ(log(), (QStringList{"Connect attempt", "Success!"}));
+    ASSERT_TRUE(server.hasPendingConnections());
+    QTcpSocket* peer = server.nextPendingConnection();
+    EXPECT_EQ(receive(peer, 3), bytes({0xFF, 0x00, 0x02}));
+    ASSERT_TRUE(stateShows("Connected"));
+    EXPECT_EQ(state()->palette().color(QPalette::Base), QColor(0, 255, 0));
+    EXPECT_EQ(state()->toolTip(), QStringLiteral("127.0.0.1:%1").arg(peer->peerPort()));
+
+    peer->write(bytes({0xFF, 0x00, 0x00, 0x05, 0x0A, 0x02}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log().size() == 3; }, kDeadlineMs));
+    EXPECT_EQ(log().last(), "Firmware v2.10");
+    EXPECT_EQ(window.windowTitle(), "Zeze GPI Programmer v1.0.29 - Zeze v2.10");
+
+    // A long dump written in two parts reaches the sheet as one message.
+    QTest::mouseClick(button("cmd_Dump_Request"), Qt::LeftButton);
+    EXPECT_EQ(receive(peer, 3), bytes({0xFF, 0x01, 0x01}));
+    ConfigValues values = configValuesOf(Sheet{});
+    values.network.destPort = "4242";
+    values.pins[22].command = "20 01 21";
+    values.pins[22].sendToPort = {false, false, true, true};
+    const EncodeResult reply = EncodeConfigMessage(values, 55);
+    ASSERT_TRUE(reply.ok());
+    const QByteArray message = toBytes(reply.message);
+    peer->write(message.left(700));
+    peer->flush();
+    QTest::qWait(50);
+    peer->write(message.mid(700));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log().size() == 4; }, kDeadlineMs));
+    EXPECT_EQ(log().last(), "Dump data, 1448 bytes");
+    EXPECT_EQ(control<QComboBox>(window, QStringLiteral("cbo_Command_22"))->currentText(), "20 01 21");
+    EXPECT_TRUE(control<QCheckBox>(window, QStringLiteral("chk_Send_2_Port4_22"))->isChecked());
+    EXPECT_EQ(control<QLineEdit>(window, QStringLiteral("txt_Dest_Port"))->text(), "4242");
+    EXPECT_TRUE(button("cmd_Download")->isEnabled());
+}
+
+TEST_F(RealSocket, ThePeersCloseShowsUntilDisconnect) {
+    connectTo(server.serverPort());
+    ASSERT_TRUE(server.hasPendingConnections());
+    QTcpSocket* peer = server.nextPendingConnection();
+    ASSERT_TRUE(stateShows("Connected"));
+    const QString tooltip = state()->toolTip();
+
+    peer->disconnectFromHost();
+    ASSERT_TRUE(stateShows("Peer is closing connection"));
+    EXPECT_EQ(state()->palette().color(QPalette::Base), QColor(255, 0, 0));
+    QTest::qWait(5 * FrmMain::kTimerIntervalMs);  // several ticks later it still shows
+    EXPECT_EQ(state()->text(), "Peer is closing connection");
+    EXPECT_EQ(state()->toolTip(), tooltip);
+    EXPECT_FALSE(button("Connect")->isEnabled());
+    EXPECT_EQ(log(), (QStringList{"Connect attempt", "Success!"}));  // no error line for the close
+
+    QTest::mouseClick(button("Disconnect"), Qt::LeftButton);
+    ASSERT_TRUE(stateShows("Closed"));
+    EXPECT_EQ(state()->palette().color(QPalette::Base), QColor(255, 255, 255));
+    EXPECT_EQ(state()->toolTip(), "");
+    EXPECT_TRUE(button("Connect")->isEnabled());
+    EXPECT_EQ(log().last(), "Disconnect");
+}
+
+TEST_F(RealSocket, ARefusedConnectLogsItsHintBeforeTheMissingIdRequest) {
+    const quint16 refusedPort = server.serverPort();
+    server.close();  // nothing listens on that port now
+
+    connectTo(refusedPort);
+    const QStringList lines = log();
+    ASSERT_EQ(lines.size(), 4) << lines.join(" | ").toStdString();
+    EXPECT_EQ(lines[0], "Connect attempt");
+    EXPECT_FALSE(lines[1].isEmpty());
+    EXPECT_EQ(lines[2], "Hint: Couldn't connect to that Port. Check port.");
+    EXPECT_EQ(lines[3], "Couldn't send ID request");
+    ASSERT_TRUE(stateShows("Error"));
+    EXPECT_EQ(state()->palette().color(QPalette::Base), QColor(255, 0, 0));
+
+    QTest::mouseClick(button("Disconnect"), Qt::LeftButton);
+    ASSERT_TRUE(stateShows("Closed"));
+    EXPECT_TRUE(button("Connect")->isEnabled());
+}
+
+}  // namespace
+}  // namespace zeze::apptest

@@ -1,0 +1,193 @@
+// A main window on a fake socket for the window tests, and helpers that reach its controls by name,
+// read the Activity log and compare every control of the sheet with a Sheet value.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QColor>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/frm_main.h"
+#include "support/fake_socket.h"
+
+// Readable failure messages for the Qt values the tests compare.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& lines, std::ostream* out) {
+    *out << "{";
+    for (const QString& line : lines)
+        *out << "\n  \"" << line.toStdString() << '"';
+    *out << " }";
+}
+inline void PrintTo(const QByteArray& data, std::ostream* out) {
+    *out << data.size() << " bytes: " << data.left(16).toHex(' ').toStdString();
+}
+inline void PrintTo(const QColor& colour, std::ostream* out) {
+    *out << colour.name().toStdString();
+}
+
+namespace zeze::apptest {
+
+inline constexpr int kDeadlineMs = 5000;
+
+inline QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray result;
+    for (const int value : values)
+        result.append(static_cast<char>(value));
+    return result;
+}
+
+template <typename Container>
+QByteArray toBytes(const Container& values) {
+    return QByteArray(reinterpret_cast<const char*>(values.data()), static_cast<qsizetype>(values.size()));
+}
+
+inline QString indexedName(const char* name, int index) {
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+// The named child of `window`; a missing or mistyped control ends the test with a failure.
+template <typename T>
+T* control(const QWidget& window, const QString& name) {
+    T* found = window.findChild<T*>(name);
+    if (found == nullptr) {
+        ADD_FAILURE() << "no control " << name.toStdString();
+        throw std::runtime_error("missing control " + name.toStdString());
+    }
+    return found;
+}
+
+inline QStringList logLines(const QWidget& window) {
+    const auto* list = control<QListWidget>(window, QStringLiteral("ListBox"));
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i)
+        lines << list->item(i)->text();
+    return lines;
+}
+
+// Replaces the text of a line edit or an editable combo box by typing, as the operator does.
+inline void typeInto(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+inline void typeInto(QComboBox* combo, const QString& text) {
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo, text);
+}
+
+inline QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto socket = std::make_unique<FakeSocket>();
+        fake = socket.get();
+        window = std::make_unique<FrmMain>(std::move(socket));
+    }
+
+    // Shown and active, so that focus changes send focus events.
+    void showActive() {
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    template <typename T>
+    T* get(const QString& name) const {
+        return control<T>(*window, name);
+    }
+    template <typename T>
+    T* get(const char* name, int index) const {
+        return control<T>(*window, indexedName(name, index));
+    }
+    QComboBox* command(int row) const { return get<QComboBox>("cbo_Command", row); }
+    QPushButton* button(const char* name) const { return get<QPushButton>(QLatin1String(name)); }
+    QAction* action(const char* name) const { return control<QAction>(*window, QLatin1String(name)); }
+    QStringList log() const { return logLines(*window); }
+
+    // Lines in the log from the hidden "Request ID" button while not connected.
+    void fillLog(int lines) {
+        for (int i = 0; i < lines; ++i)
+            button("cmd_ID_Request")->click();
+    }
+
+    // Waits until a Timer1 tick has shown `text` in Zeze_State.
+    bool stateShows(const QString& text) {
+        auto* state = get<QLineEdit>(QStringLiteral("Zeze_State"));
+        return QTest::qWaitFor([&] { return state->text() == text; }, kDeadlineMs);
+    }
+
+    bool transferIdle() const {
+        const QPushButton* download = button("cmd_Download");
+        const QPushButton* dump = button("cmd_Dump_Request");
+        return download->isEnabled() && dump->isEnabled() && download->text() == "Send to Zeze" &&
+               dump->text() == "Get from Zeze";
+    }
+    bool transferWaiting() const {
+        const QPushButton* download = button("cmd_Download");
+        const QPushButton* dump = button("cmd_Dump_Request");
+        return !download->isEnabled() && !dump->isEnabled() && download->text() == "Wait..." &&
+               dump->text() == "Wait...";
+    }
+
+    // Every control of the sheet shows the value `sheet` holds.
+    void expectWidgetsShow(const Sheet& sheet) const {
+        const std::pair<const char*, const IpAddressText*> addresses[] = {
+            {"txt_Zeze_Address", &sheet.network.zezeAddress},
+            {"txt_Zeze_Mask", &sheet.network.subnetMask},
+            {"txt_Gateway", &sheet.network.gateway},
+            {"txt_Dest_Address", &sheet.network.destAddress}};
+        for (const auto& [name, octets] : addresses) {
+            for (int i = 0; i < kOctetCount; ++i) {
+                EXPECT_EQ(get<QLineEdit>(name, i)->text(), fromStd((*octets)[i])) << name << "_" << i;
+            }
+        }
+        EXPECT_EQ(get<QLineEdit>(QStringLiteral("txt_Zeze_Port"))->text(), fromStd(sheet.network.zezePort));
+        EXPECT_EQ(get<QLineEdit>(QStringLiteral("txt_Dest_Port"))->text(), fromStd(sheet.network.destPort));
+        for (int p = 0; p < kSerialPortCount; ++p) {
+            auto* speed = get<QComboBox>("cbo_Port_Speed", p);
+            auto* parity = get<QComboBox>("cbo_Port_Parity", p);
+            EXPECT_EQ(speed->currentIndex(), sheet.ports[p].speed) << "port " << p;
+            EXPECT_EQ(parity->currentIndex(), sheet.ports[p].parity) << "port " << p;
+            EXPECT_EQ(speed->currentText(), speed->itemText(sheet.ports[p].speed)) << "port " << p;
+            EXPECT_EQ(parity->currentText(), parity->itemText(sheet.ports[p].parity)) << "port " << p;
+        }
+        EXPECT_EQ(get<QCheckBox>(QStringLiteral("chk_Zivido_and_Status"))->isChecked(),
+                  sheet.suppressHeaderAndStatus);
+        EXPECT_EQ(action("mnuReadShort")->isChecked(), sheet.readShort);
+        for (int row = 0; row < kPinCount; ++row) {
+            const PinRow& pin = sheet.pins[row];
+            EXPECT_EQ(command(row)->currentText(), fromStd(pin.command)) << "row " << row;
+            EXPECT_EQ(get<QCheckBox>("chk_Invert_Trigger", row)->isChecked(), pin.invert) << "row " << row;
+            EXPECT_EQ(get<QCheckBox>("chk_Send_2_Port1", row)->isChecked(), pin.sendToPort[0])
+                << "row " << row;
+            EXPECT_EQ(get<QCheckBox>("chk_Send_2_Port2", row)->isChecked(), pin.sendToPort[1])
+                << "row " << row;
+            EXPECT_EQ(get<QCheckBox>("chk_Send_2_Port3", row)->isChecked(), pin.sendToPort[2])
+                << "row " << row;
+            EXPECT_EQ(get<QCheckBox>("chk_Send_2_Port4", row)->isChecked(), pin.sendToPort[3])
+                << "row " << row;
+        }
+    }
+
+    FakeSocket* fake = nullptr;
+    std::unique_ptr<FrmMain> window;
+};
+
+}  // namespace zeze::apptest
