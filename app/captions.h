@@ -47,9 +47,6 @@ inline constexpr char kReadShort[] = "Read Short";
 
 // Tooltips
 inline constexpr char kColumnHeadingTip[] = "Left click to set all, right click to clear all";
-inline constexpr char kPinLabelTip[] = "Click to fill this pin's command with a counting test text";
-inline constexpr char kSendToPortsTip[] =
-    "Click to reset every pin to port 1 only, not inverted, with its own row number as test text";
 inline constexpr char kPortLabelTip[] = "Click to lock or unlock the connection port";
 inline constexpr char kActivityTip[] = "Activity log; click to clear it";
 inline constexpr char kCommandTip[] =

@@ -247,7 +247,7 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     };
     for (int g = 0; g < 3; ++g) {
         const int base = g * kColumnsPerGroup;
-        pins->addWidget(heading(lbl_Port_Steering, g, "lbl_Port_Steering", text::kSendToPorts, text::kSendToPortsTip), 0,
+        pins->addWidget(heading(lbl_Port_Steering, g, "lbl_Port_Steering", text::kSendToPorts, nullptr), 0,
                         base + 3, 1, 4, Qt::AlignCenter);
         pins->addWidget(heading(lbl_Invert, g, "lbl_Invert", text::kInvert, text::kColumnHeadingTip), 1, base + 2,
                         Qt::AlignCenter);
@@ -265,7 +265,6 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
             const int row = g * kRowsPerGroup + k;
             const int gridRow = 2 + k;
             lbl_GPI_Pin[row] = named(new GestureLabel, indexed("lbl_GPI_Pin", row));
-            lbl_GPI_Pin[row]->setToolTip(text::kPinLabelTip);
             cbo_Command[row] = named(new QComboBox, indexed("cbo_Command", row));
             cbo_Command[row]->setEditable(true);
             cbo_Command[row]->setInsertPolicy(QComboBox::NoInsert);

@@ -1,5 +1,6 @@
 // Renders the main window offscreen to a PNG for the docs. With --connect PORT it first connects to a
 // simulated box on 127.0.0.1:PORT and reads its programming, so the picture shows a live session.
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
@@ -49,7 +50,18 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "no connection to the simulator\n");
             return 1;
         }
-        waitForLine(log, "Firmware v");
+        if (!waitForLine(log, "Firmware v")) {
+            std::fprintf(stderr, "no firmware reply from the simulator\n");
+            return 1;
+        }
+        // Program the simulator with a preset, then read it back, so the sheet shows a box's commands.
+        window.findChild<QAction*>("mnuFourMach")->trigger();
+        auto* download = window.findChild<QPushButton*>("cmd_Download");
+        download->click();
+        if (!QTest::qWaitFor([&] { return download->isEnabled(); }, 10000)) {
+            std::fprintf(stderr, "the download did not finish\n");
+            return 1;
+        }
         window.findChild<QPushButton*>("cmd_Dump_Request")->click();
         if (!waitForLine(log, "Dump data")) {
             std::fprintf(stderr, "no dump reply from the simulator\n");
