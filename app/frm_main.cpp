@@ -30,7 +30,9 @@
 namespace zeze {
 namespace {
 
-QString indexed(const char* name, int index) { return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index); }
+QString indexed(const char* name, int index) {
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
 
 template <typename W>
 W* named(W* widget, const QString& name) {
@@ -38,16 +40,22 @@ W* named(W* widget, const QString& name) {
     return widget;
 }
 
-QString fromStd(const std::string& text) { return QString::fromStdString(text); }
-std::string toStd(const QString& text) { return text.toStdString(); }
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string toStd(const QString& text) {
+    return text.toStdString();
+}
 
 // Writes a line edit only when its text differs, so the cursor of a box being typed in stays put.
 void setTextIfChanged(QLineEdit* edit, const QString& text) {
-    if (edit->text() != text) edit->setText(text);
+    if (edit->text() != text)
+        edit->setText(text);
 }
 
 void setComboText(QComboBox* combo, const QString& text) {
-    if (combo->currentText() != text) combo->setEditText(text);
+    if (combo->currentText() != text)
+        combo->setEditText(text);
 }
 
 // A list position that is not in the list shows as an empty box.
@@ -92,7 +100,9 @@ QString FrmMain::startTitle() {
         .arg(kVersionRevision);
 }
 
-int FrmMain::transferPauseMs(std::uint8_t msgLength) { return (24 * msgLength + 77) * 4; }
+int FrmMain::transferPauseMs(std::uint8_t msgLength) {
+    return (24 * msgLength + 77) * 4;
+}
 
 // ---------------------------------------------------------------------------------------------------
 // Building the window
@@ -215,8 +225,9 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
 
     net->setColumnMinimumWidth(11, fm.horizontalAdvance(QLatin1Char('x')) * 3);
     for (int p = 0; p < kSerialPortCount; ++p) {
-        net->addWidget(named(new QLabel(QString(text::kSerialPort) + QString::number(p + 1)), indexed("lbl_Port", p)),
-                       p, 12);
+        net->addWidget(
+            named(new QLabel(QString(text::kSerialPort) + QString::number(p + 1)), indexed("lbl_Port", p)), p,
+            12);
         cbo_Port_Speed[p] = named(new QComboBox, indexed("cbo_Port_Speed", p));
         cbo_Port_Parity[p] = named(new QComboBox, indexed("cbo_Port_Parity", p));
         for (QComboBox* combo : {cbo_Port_Speed[p], cbo_Port_Parity[p]}) {
@@ -242,25 +253,27 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
                        const char* tip) {
         labels[g] = named(new GestureLabel(caption), indexed(name, g));
         labels[g]->setAlignment(Qt::AlignCenter);
-        if (tip) labels[g]->setToolTip(tip);
+        if (tip)
+            labels[g]->setToolTip(tip);
         return labels[g];
     };
     for (int g = 0; g < 3; ++g) {
         const int base = g * kColumnsPerGroup;
         pins->addWidget(heading(lbl_Port_Steering, g, "lbl_Port_Steering", text::kSendToPorts, nullptr), 0,
                         base + 3, 1, 4, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Invert, g, "lbl_Invert", text::kInvert, text::kColumnHeadingTip), 1, base + 2,
-                        Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port1, g, "lbl_Send_2_Port1", "1", text::kColumnHeadingTip), 1, base + 3,
-                        Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port2, g, "lbl_Send_2_Port2", "2", text::kColumnHeadingTip), 1, base + 4,
-                        Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port3, g, "lbl_Send_2_Port3", "3", text::kColumnHeadingTip), 1, base + 5,
-                        Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port4, g, "lbl_Send_2_Port4", "4", text::kColumnHeadingTip), 1, base + 6,
-                        Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Invert, g, "lbl_Invert", text::kInvert, text::kColumnHeadingTip), 1,
+                        base + 2, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Send_2_Port1, g, "lbl_Send_2_Port1", "1", text::kColumnHeadingTip), 1,
+                        base + 3, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Send_2_Port2, g, "lbl_Send_2_Port2", "2", text::kColumnHeadingTip), 1,
+                        base + 4, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Send_2_Port3, g, "lbl_Send_2_Port3", "3", text::kColumnHeadingTip), 1,
+                        base + 5, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Send_2_Port4, g, "lbl_Send_2_Port4", "4", text::kColumnHeadingTip), 1,
+                        base + 6, Qt::AlignCenter);
         pins->setColumnStretch(base + 1, 1);
-        if (g < 2) pins->setColumnMinimumWidth(base + 7, fm.horizontalAdvance(QLatin1Char('x')) * 2);
+        if (g < 2)
+            pins->setColumnMinimumWidth(base + 7, fm.horizontalAdvance(QLatin1Char('x')) * 2);
         for (int k = 0; k < kRowsPerGroup; ++k) {
             const int row = g * kRowsPerGroup + k;
             const int gridRow = 2 + k;
@@ -301,7 +314,8 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     cmd_Dump_Request->setToolTip(text::kGetFromZezeTip);
     for (QPushButton* button : {cmd_Download, cmd_Dump_Request}) {
         button->setFont(buttonFont);
-        button->setMinimumWidth(QFontMetrics(buttonFont).horizontalAdvance(QStringLiteral("Get from Zeze")) * 2);
+        button->setMinimumWidth(QFontMetrics(buttonFont).horizontalAdvance(QStringLiteral("Get from Zeze")) *
+                                2);
         button->setMinimumHeight(QFontMetrics(buttonFont).height() * 2);
     }
     auto* buttons = new QHBoxLayout;
@@ -328,11 +342,12 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
             ResetPortSteering(m_sheet);
             showSheet();
         });
-        const std::array<std::pair<GestureLabel*, FlagColumn>, 5> headings{{{lbl_Invert[g], FlagColumn::Invert},
-                                                                            {lbl_Send_2_Port1[g], FlagColumn::Port1},
-                                                                            {lbl_Send_2_Port2[g], FlagColumn::Port2},
-                                                                            {lbl_Send_2_Port3[g], FlagColumn::Port3},
-                                                                            {lbl_Send_2_Port4[g], FlagColumn::Port4}}};
+        const std::array<std::pair<GestureLabel*, FlagColumn>, 5> headings{
+            {{lbl_Invert[g], FlagColumn::Invert},
+             {lbl_Send_2_Port1[g], FlagColumn::Port1},
+             {lbl_Send_2_Port2[g], FlagColumn::Port2},
+             {lbl_Send_2_Port3[g], FlagColumn::Port3},
+             {lbl_Send_2_Port4[g], FlagColumn::Port4}}};
         for (const auto& [label, column] : headings) {
             connect(label, &GestureLabel::pressed, this,
                     [this, column](Qt::MouseButton button) { columnHeadingPressed(column, button); });
@@ -375,13 +390,15 @@ void FrmMain::bindEdits() {
     }
     bindText(txt_Zeze_Port, &m_sheet.network.zezePort);
     bindText(txt_Dest_Port, &m_sheet.network.destPort);
-    connect(chk_Zivido_and_Status, &QCheckBox::toggled, this, [this](bool on) { m_sheet.suppressHeaderAndStatus = on; });
+    connect(chk_Zivido_and_Status, &QCheckBox::toggled, this,
+            [this](bool on) { m_sheet.suppressHeaderAndStatus = on; });
 
     // A speed or parity counts as chosen only while the box shows exactly one of its list's texts, so
     // what is sent is always what the operator sees.
     for (int p = 0; p < kSerialPortCount; ++p) {
         connect(cbo_Port_Speed[p], &QComboBox::editTextChanged, this, [this, p](const QString& text) {
-            m_sheet.ports[p].speed = cbo_Port_Speed[p]->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+            m_sheet.ports[p].speed =
+                cbo_Port_Speed[p]->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
         });
         connect(cbo_Port_Parity[p], &QComboBox::editTextChanged, this, [this, p](const QString& text) {
             m_sheet.ports[p].parity =
@@ -393,10 +410,14 @@ void FrmMain::bindEdits() {
         connect(cbo_Command[row], &QComboBox::editTextChanged, this,
                 [&pin](const QString& text) { pin.command = toStd(text); });
         connect(chk_Invert_Trigger[row], &QCheckBox::toggled, this, [&pin](bool on) { pin.invert = on; });
-        connect(chk_Send_2_Port1[row], &QCheckBox::toggled, this, [&pin](bool on) { pin.sendToPort[0] = on; });
-        connect(chk_Send_2_Port2[row], &QCheckBox::toggled, this, [&pin](bool on) { pin.sendToPort[1] = on; });
-        connect(chk_Send_2_Port3[row], &QCheckBox::toggled, this, [&pin](bool on) { pin.sendToPort[2] = on; });
-        connect(chk_Send_2_Port4[row], &QCheckBox::toggled, this, [&pin](bool on) { pin.sendToPort[3] = on; });
+        connect(chk_Send_2_Port1[row], &QCheckBox::toggled, this,
+                [&pin](bool on) { pin.sendToPort[0] = on; });
+        connect(chk_Send_2_Port2[row], &QCheckBox::toggled, this,
+                [&pin](bool on) { pin.sendToPort[1] = on; });
+        connect(chk_Send_2_Port3[row], &QCheckBox::toggled, this,
+                [&pin](bool on) { pin.sendToPort[2] = on; });
+        connect(chk_Send_2_Port4[row], &QCheckBox::toggled, this,
+                [&pin](bool on) { pin.sendToPort[3] = on; });
     }
 }
 
@@ -410,14 +431,17 @@ void FrmMain::Form_Load() {
     Zeze_Address->setEnabled(true);
     Zeze_Port->setEnabled(true);
     Zeze_State->setReadOnly(true);
-    for (const char* address : text::kPresetAddresses) Zeze_Address->addItem(QLatin1String(address));
+    for (const char* address : text::kPresetAddresses)
+        Zeze_Address->addItem(QLatin1String(address));
     Zeze_Address->setCurrentIndex(0);
     Zeze_Port->setText(text::kStartPort);
     Zeze_Port->setEnabled(true);
     // The socket takes host and port with each connect, so there is nothing to hand it here.
     for (int p = 0; p < kSerialPortCount; ++p) {
-        for (const char* speed : text::kSpeeds) cbo_Port_Speed[p]->addItem(QLatin1String(speed));
-        for (const char* parity : text::kParities) cbo_Port_Parity[p]->addItem(QLatin1String(parity));
+        for (const char* speed : text::kSpeeds)
+            cbo_Port_Speed[p]->addItem(QLatin1String(speed));
+        for (const char* parity : text::kParities)
+            cbo_Port_Parity[p]->addItem(QLatin1String(parity));
     }
     for (int row = 0; row < kPinCount; ++row) {
         lbl_GPI_Pin[row]->setText(QString(text::kPin) + QString::number(pinNumber(row)));
@@ -440,10 +464,11 @@ void FrmMain::showSheet() {
     auto block = [&](QObject* object) { blockers.push_back(std::make_unique<QSignalBlocker>(object)); };
     const NetworkSettings& net = m_sheet.network;
     for (int i = 0; i < kOctetCount; ++i) {
-        const std::array<std::pair<QLineEdit*, const std::string*>, 4> octets{{{txt_Zeze_Address[i], &net.zezeAddress[i]},
-                                                                                {txt_Zeze_Mask[i], &net.subnetMask[i]},
-                                                                                {txt_Gateway[i], &net.gateway[i]},
-                                                                                {txt_Dest_Address[i], &net.destAddress[i]}}};
+        const std::array<std::pair<QLineEdit*, const std::string*>, 4> octets{
+            {{txt_Zeze_Address[i], &net.zezeAddress[i]},
+             {txt_Zeze_Mask[i], &net.subnetMask[i]},
+             {txt_Gateway[i], &net.gateway[i]},
+             {txt_Dest_Address[i], &net.destAddress[i]}}};
         for (const auto& [edit, value] : octets) {
             block(edit);
             setTextIfChanged(edit, fromStd(*value));
@@ -481,9 +506,13 @@ void FrmMain::showSheet() {
     }
 }
 
-void FrmMain::log(const QString& line) { ListBox->append(line); }
+void FrmMain::log(const QString& line) {
+    ListBox->append(line);
+}
 
-void FrmMain::TrimActivityLog() { ListBox->trim(); }
+void FrmMain::TrimActivityLog() {
+    ListBox->trim();
+}
 
 void FrmMain::setTransferWaiting() {
     cmd_Download->setEnabled(false);
@@ -500,8 +529,10 @@ void FrmMain::setTransferIdle() {
 }
 
 bool FrmMain::sendRequest(std::span<const Byte> bytes) {
-    if (m_socket->state() != kStateConnected) return false;
-    return m_socket->send(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    if (m_socket->state() != kStateConnected)
+        return false;
+    return m_socket->send(
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -514,7 +545,8 @@ void FrmMain::Connect_Click() {
     m_assembler.clear();
     m_socket->connectTo(Zeze_Address->currentText(), Zeze_Port->text());
     log(text::kConnectAttempt);
-    if (!Wait(kConnectWaitMs)) return;
+    if (!Wait(kConnectWaitMs))
+        return;
     if (sendRequest(kIdRequest)) {
         log(text::kSuccess);
     } else {
@@ -554,7 +586,9 @@ void FrmMain::Zeze_Error(int number, const QString& description) {
     TrimActivityLog();
 }
 
-void FrmMain::Zeze_Port_Label_Click() { Zeze_Port->setEnabled(!Zeze_Port->isEnabled()); }
+void FrmMain::Zeze_Port_Label_Click() {
+    Zeze_Port->setEnabled(!Zeze_Port->isEnabled());
+}
 
 void FrmMain::Timer1_Timer() {
     const int state = m_socket->state();
@@ -569,7 +603,8 @@ void FrmMain::Timer1_Timer() {
         Connect->setEnabled(true);
     }
     if (stateShowsLocalEnd(state)) {
-        Zeze_State->setToolTip(QStringLiteral("%1:%2").arg(m_socket->localAddress()).arg(m_socket->localPort()));
+        Zeze_State->setToolTip(
+            QStringLiteral("%1:%2").arg(m_socket->localAddress()).arg(m_socket->localPort()));
     }
 }
 
@@ -577,19 +612,22 @@ void FrmMain::Timer1_Timer() {
 // Requests and the receive path
 
 void FrmMain::cmd_ID_Request_Click() {
-    if (!sendRequest(kIdRequest)) log(text::kCouldntSendId);
+    if (!sendRequest(kIdRequest))
+        log(text::kCouldntSendId);
     TrimActivityLog();
 }
 
 void FrmMain::cmd_GPI_Request_Click() {
-    if (!sendRequest(kGpiRequest)) log(text::kCouldntSendGpi);
+    if (!sendRequest(kGpiRequest))
+        log(text::kCouldntSendGpi);
     TrimActivityLog();
 }
 
 void FrmMain::cmd_Dump_Request_Click() {
     if (m_socket->state() == kStateConnected) {
         setTransferWaiting();
-        for (PinRow& pin : m_sheet.pins) pin.command.clear();
+        for (PinRow& pin : m_sheet.pins)
+            pin.command.clear();
         showSheet();
         sendRequest(kDumpRequest);
     } else {
@@ -605,7 +643,8 @@ void FrmMain::Zeze_DataArrival(const QByteArray& bytes) {
     const auto message = m_assembler.feed(arrival, dumpReadLength(m_sheet));
     if (!message) {
         // Part of a message: wait for the rest, but not for ever.
-        if (!m_partialTimer->isActive()) m_partialTimer->start(kPartialMessageTimeoutMs);
+        if (!m_partialTimer->isActive())
+            m_partialTimer->start(kPartialMessageTimeoutMs);
         return;
     }
     m_partialTimer->stop();
@@ -616,9 +655,11 @@ void FrmMain::handleMessage(std::span<const Byte> message) {
     const ParsedReply reply = ParseReply(message, m_sheet);
     applyReply(m_sheet, reply);
     if (reply.firmwareText) {
-        setWindowTitle(startTitle() + QLatin1String(text::kFirmwareTitleInfix) + fromStd(*reply.firmwareText));
+        setWindowTitle(startTitle() + QLatin1String(text::kFirmwareTitleInfix) +
+                       fromStd(*reply.firmwareText));
     }
-    if (reply.config) showSheet();
+    if (reply.config)
+        showSheet();
     setTransferIdle();
     TrimActivityLog();
     log(fromStd(reply.line));
@@ -627,7 +668,8 @@ void FrmMain::handleMessage(std::span<const Byte> message) {
 
 void FrmMain::dropPartialMessage() {
     const auto held = m_assembler.heldFor();
-    if (!held) return;
+    if (!held)
+        return;
     const auto remaining = std::chrono::milliseconds(kPartialMessageTimeoutMs) -
                            std::chrono::duration_cast<std::chrono::milliseconds>(*held);
     if (remaining.count() > 0) {
@@ -665,7 +707,8 @@ void FrmMain::cmd_Download_Click() {
         m_downloadPausing = true;
         const bool completed = Wait(transferPauseMs(m_sheet.GPIMsgLength));
         m_downloadPausing = false;
-        if (!completed) return;
+        if (!completed)
+            return;
     }
     setTransferIdle();
 }
@@ -683,7 +726,8 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
                 Text2Hex_Validate();
             } else {
                 for (int row = 0; row < kPinCount; ++row) {
-                    if (watched == cbo_Command[row]) cbo_Command_Validate(row);
+                    if (watched == cbo_Command[row])
+                        cbo_Command_Validate(row);
                 }
             }
         }
@@ -703,7 +747,9 @@ void FrmMain::Text2Hex_Change() {
     HexLen->setText(QString::number(Text2Hex->text().toStdU32String().size()));
 }
 
-void FrmMain::Text2Hex_Validate() { HexBox->setText(fromStd(TextToHex(Text2Hex->text().toStdU32String()))); }
+void FrmMain::Text2Hex_Validate() {
+    HexBox->setText(fromStd(TextToHex(Text2Hex->text().toStdU32String())));
+}
 
 void FrmMain::applyPreset(Preset preset) {
     ApplyPreset(m_sheet, preset);
@@ -711,7 +757,8 @@ void FrmMain::applyPreset(Preset preset) {
 }
 
 void FrmMain::columnHeadingPressed(FlagColumn column, Qt::MouseButton button) {
-    if (button != Qt::LeftButton && button != Qt::RightButton) return;
+    if (button != Qt::LeftButton && button != Qt::RightButton)
+        return;
     SetFlagColumn(m_sheet, column, button == Qt::LeftButton);
     showSheet();
 }

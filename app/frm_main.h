@@ -31,7 +31,7 @@ struct ParsedReply;
 
 class FrmMain : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     static constexpr int kTimerIntervalMs = 100;
     static constexpr int kConnectWaitMs = 1000;
     static constexpr int kPartialMessageTimeoutMs = 2000;
@@ -46,10 +46,10 @@ public:
     // The transfer pause after a download: (24 * GPIMsgLength + 77) * 4 ms.
     static int transferPauseMs(std::uint8_t msgLength);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildWidgets();
     QWidget* buildConnectionArea();
     QGroupBox* buildProgrammingFrame();
@@ -108,7 +108,8 @@ private:
 
     // The sheet
     QGroupBox* fraZezeProgramming = nullptr;
-    std::array<QLineEdit*, kOctetCount> txt_Zeze_Address{}, txt_Zeze_Mask{}, txt_Gateway{}, txt_Dest_Address{};
+    std::array<QLineEdit*, kOctetCount> txt_Zeze_Address{}, txt_Zeze_Mask{}, txt_Gateway{},
+        txt_Dest_Address{};
     QLineEdit* txt_Zeze_Port = nullptr;
     QLineEdit* txt_Dest_Port = nullptr;
     std::array<QComboBox*, kSerialPortCount> cbo_Port_Speed{}, cbo_Port_Parity{};

@@ -19,7 +19,8 @@ StateLook stateLook(int state) {
         {"Peer is closing connection", kRed},
         {"Error", kRed},
     }};
-    if (state < 0 || state >= static_cast<int>(kLooks.size())) return {"Unknown State", kRed};
+    if (state < 0 || state >= static_cast<int>(kLooks.size()))
+        return {"Unknown State", kRed};
     return kLooks[static_cast<std::size_t>(state)];
 }
 

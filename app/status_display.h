@@ -14,7 +14,11 @@ struct StateLook {
 StateLook stateLook(int state);
 
 // Whether a tick in this state clears the tooltip (closed) or shows the local end (connecting, connected).
-inline bool stateClearsTooltip(int state) { return state == 0; }
-inline bool stateShowsLocalEnd(int state) { return state == 6 || state == 7; }
+inline bool stateClearsTooltip(int state) {
+    return state == 0;
+}
+inline bool stateShowsLocalEnd(int state) {
+    return state == 6 || state == 7;
+}
 
 }  // namespace zeze

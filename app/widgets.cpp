@@ -4,10 +4,13 @@
 
 namespace zeze {
 
-void ActivityLog::append(const QString& line) { addItem(line); }
+void ActivityLog::append(const QString& line) {
+    addItem(line);
+}
 
 void ActivityLog::trim() {
-    while (count() > kMaxLines) delete takeItem(0);
+    while (count() > kMaxLines)
+        delete takeItem(0);
     if (count() > 0) {
         setCurrentRow(count() - 1);
         scrollToItem(item(count() - 1));
@@ -18,7 +21,8 @@ void ActivityLog::trim() {
 
 QStringList ActivityLog::lines() const {
     QStringList result;
-    for (int i = 0; i < count(); ++i) result << item(i)->text();
+    for (int i = 0; i < count(); ++i)
+        result << item(i)->text();
     return result;
 }
 
@@ -34,10 +38,12 @@ void GestureLabel::mousePressEvent(QMouseEvent* event) {
 }
 
 void GestureLabel::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = m_leftDown && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click =
+        m_leftDown && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_leftDown = false;
     event->accept();
-    if (click) emit clicked();
+    if (click)
+        emit clicked();
 }
 
 }  // namespace zeze

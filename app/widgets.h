@@ -10,7 +10,7 @@ namespace zeze {
 // release of any mouse button over the list.
 class ActivityLog : public QListWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int kMaxLines = 25;
     using QListWidget::QListWidget;
 
@@ -19,25 +19,25 @@ public:
     void trim();
     QStringList lines() const;
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 // A label that reports a click (left press and release over it) and every mouse press with its button.
 class GestureLabel : public QLabel {
     Q_OBJECT
-public:
+  public:
     using QLabel::QLabel;
 
-signals:
+  signals:
     void clicked();
     void pressed(Qt::MouseButton button);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     bool m_leftDown = false;
 };
 

@@ -13,8 +13,10 @@ bool isHexDigit(char c) {
 }
 
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return c - 'A' + 10;
 }
 
@@ -23,7 +25,9 @@ void appendHexByte(std::string& out, unsigned value) {
     out += kHexDigits[value & 0xF];
 }
 
-bool isContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuationByte(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 }  // namespace
 
@@ -39,8 +43,10 @@ std::string NormalizeCommand(std::string_view text) {
             filtered += ' ';
         }
     }
-    while (!filtered.empty() && filtered.back() == ' ') filtered.pop_back();
-    if (filtered.empty()) return {};
+    while (!filtered.empty() && filtered.back() == ' ')
+        filtered.pop_back();
+    if (filtered.empty())
+        return {};
 
     std::string out;
     out.reserve(filtered.size());
@@ -48,15 +54,18 @@ std::string NormalizeCommand(std::string_view text) {
     std::size_t pos = filtered.find(' ');
     std::string_view first = std::string_view(filtered).substr(0, pos);
     unsigned value = 0;
-    for (char c : first.substr(first.size() > 2 ? first.size() - 2 : 0)) value = value * 16 + hexValue(c);
+    for (char c : first.substr(first.size() > 2 ? first.size() - 2 : 0))
+        value = value * 16 + hexValue(c);
     appendHexByte(out, value);
     // Each later token is the (at most) two characters right after its blank; the rest up to the next
     // blank is dropped ("20 0121" gives "20 01").
     while (pos != std::string::npos) {
         std::size_t end = filtered.find(' ', pos + 1);
-        std::string_view token = std::string_view(filtered).substr(pos + 1, std::min<std::size_t>(2, end - pos - 1));
+        std::string_view token =
+            std::string_view(filtered).substr(pos + 1, std::min<std::size_t>(2, end - pos - 1));
         value = 0;
-        for (char c : token) value = value * 16 + hexValue(c);
+        for (char c : token)
+            value = value * 16 + hexValue(c);
         out += ' ';
         appendHexByte(out, value);
         pos = end;
@@ -67,7 +76,8 @@ std::string NormalizeCommand(std::string_view text) {
 std::size_t characterCount(std::string_view utf8) {
     std::size_t count = 0;
     for (char c : utf8) {
-        if (!isContinuationByte(static_cast<unsigned char>(c))) ++count;
+        if (!isContinuationByte(static_cast<unsigned char>(c)))
+            ++count;
     }
     return count;
 }
@@ -76,7 +86,8 @@ std::string firstCharacters(std::string_view utf8, std::size_t count) {
     std::size_t seen = 0;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         if (!isContinuationByte(static_cast<unsigned char>(utf8[i]))) {
-            if (seen == count) return std::string(utf8.substr(0, i));
+            if (seen == count)
+                return std::string(utf8.substr(0, i));
             ++seen;
         }
     }
@@ -84,10 +95,12 @@ std::string firstCharacters(std::string_view utf8, std::size_t count) {
 }
 
 std::optional<std::string> CheckCommandLength(Sheet& sheet, int row) {
-    if (row < 0 || row >= kPinCount) return std::nullopt;
+    if (row < 0 || row >= kPinCount)
+        return std::nullopt;
     const auto limit = static_cast<std::size_t>(commandLengthLimit(sheet.GPIMsgLength));
     std::string& command = sheet.pins[row].command;
-    if (characterCount(command) <= limit) return std::nullopt;
+    if (characterCount(command) <= limit)
+        return std::nullopt;
     command = firstCharacters(command, limit);
     return "Command for pin " + std::to_string(pinNumber(row)) + " has been truncated.";
 }

@@ -16,6 +16,6 @@ void ApplyPreset(Sheet& sheet, Preset preset);
 
 // The command tables, stored in the sheet character for character.
 extern const std::array<std::string_view, 20> kOneMachineCommands;  // rows 0..19
-extern const std::array<std::string_view, 6> kSixCommandBlock;       // "4 Machines" and "Gang"
+extern const std::array<std::string_view, 6> kSixCommandBlock;      // "4 Machines" and "Gang"
 
 }  // namespace zeze

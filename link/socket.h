@@ -24,14 +24,14 @@ enum SocketState : int {
 
 // Error numbers the window tells apart (those of Windows Sockets, which the box's users know).
 inline constexpr int kErrorConnectionAborted = 10053;  // an open connection lost to the network
-inline constexpr int kErrorTimedOut = 10060;            // a connect nobody answers
-inline constexpr int kErrorRefused = 10061;             // nothing listens on that port
-inline constexpr int kErrorInvalidPort = 10049;         // the port text is not a whole number 1..65535
-inline constexpr int kErrorHostNotFound = 11001;        // the host name cannot be resolved
+inline constexpr int kErrorTimedOut = 10060;           // a connect nobody answers
+inline constexpr int kErrorRefused = 10061;            // nothing listens on that port
+inline constexpr int kErrorInvalidPort = 10049;        // the port text is not a whole number 1..65535
+inline constexpr int kErrorHostNotFound = 11001;       // the host name cannot be resolved
 
 class Socket : public QObject {
     Q_OBJECT
-public:
+  public:
     using QObject::QObject;
 
     virtual int state() const = 0;
@@ -44,7 +44,7 @@ public:
     // Closes at once (cancelling a connect in progress); the state becomes 0. Harmless when closed.
     virtual void close() = 0;
 
-signals:
+  signals:
     void dataArrived(const QByteArray& bytes);
     void errorOccurred(int number, const QString& description);
 };

@@ -27,7 +27,7 @@ enum Parity : int { kParityNone = 0, kParityOdd = 1, kParityEven = 2 };
 enum class FlagColumn { Invert, Port1, Port2, Port3, Port4 };
 
 struct PinRow {
-    std::string command;                           // free text while edited; canonical after a download
+    std::string command;  // free text while edited; canonical after a download
     std::array<bool, 4> sendToPort{true, false, false, false};  // serial ports 1..4
     bool invert = false;
 
@@ -39,7 +39,7 @@ struct PinRow {
 };
 
 struct SerialPortSetting {
-    int speed = 5;   // list position 0..6, kNoSelection when nothing is chosen
+    int speed = 5;            // list position 0..6, kNoSelection when nothing is chosen
     int parity = kParityOdd;  // list position 0..2, kNoSelection when nothing is chosen
     friend bool operator==(const SerialPortSetting&, const SerialPortSetting&) = default;
 };
@@ -74,10 +74,14 @@ struct Sheet {
     friend bool operator==(const Sheet&, const Sheet&) = default;
 };
 
-inline constexpr int pinNumber(int row) { return row + 2; }
+inline constexpr int pinNumber(int row) {
+    return row + 2;
+}
 
 // Longest command text a row keeps: room for msgLength two-digit bytes with single blanks between.
-inline constexpr int commandLengthLimit(std::uint8_t msgLength) { return 3 * msgLength - 1; }
+inline constexpr int commandLengthLimit(std::uint8_t msgLength) {
+    return 3 * msgLength - 1;
+}
 
 inline constexpr std::uint8_t msgLengthForFirmware(std::uint16_t firmwareVersion) {
     return firmwareVersion >= kLongMsgFirmware ? kLongMsgLength : kShortMsgLength;

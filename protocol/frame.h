@@ -25,7 +25,7 @@ inline constexpr std::array<Byte, 3> kDumpRequest{kStartByte, kGroupProgramming,
 // Header of both the configuration download and the dump reply.
 inline constexpr std::array<Byte, 3> kConfigHeader{kStartByte, kGroupProgramming, kCodeData};
 
-inline constexpr std::size_t kStatusMessageLength = 4;    // FF 00 00 type
-inline constexpr std::size_t kFirmwareReplyLength = 6;    // FF 00 00 05 minor major
+inline constexpr std::size_t kStatusMessageLength = 4;  // FF 00 00 type
+inline constexpr std::size_t kFirmwareReplyLength = 6;  // FF 00 00 05 minor major
 
 }  // namespace zeze

@@ -18,7 +18,7 @@ namespace zeze {
 std::size_t requiredLength(std::span<const Byte> prefix, std::uint8_t dumpLength);
 
 class MessageAssembler {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
 
     // Appends one arrival. Returns everything held as one message once it is complete, else nothing.
@@ -30,7 +30,7 @@ public:
     // How long the oldest held byte has waited; nothing when no byte is held.
     std::optional<Clock::duration> heldFor(Clock::time_point now = Clock::now()) const;
 
-private:
+  private:
     std::vector<Byte> m_buffer;
     Clock::time_point m_since{};
 };

@@ -1,7 +1,7 @@
 // main() for tests that need Qt: GoogleTest reads its flags first, and listing the tests (as the build
 // does to discover them) must work on a machine with no display, so no QApplication is made for it.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

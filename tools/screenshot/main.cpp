@@ -20,7 +20,8 @@ bool waitForLine(QListWidget* log, const QString& prefix) {
     return QTest::qWaitFor(
         [&] {
             for (int i = 0; i < log->count(); ++i) {
-                if (log->item(i)->text().startsWith(prefix)) return true;
+                if (log->item(i)->text().startsWith(prefix))
+                    return true;
             }
             return false;
         },
@@ -30,14 +31,17 @@ bool waitForLine(QListWidget* log, const QString& prefix) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addPositionalArgument("output", "PNG file to write");
-    parser.addOption({"connect", "Connect to a simulated box on 127.0.0.1:<port> and read its programming.", "port"});
+    parser.addOption(
+        {"connect", "Connect to a simulated box on 127.0.0.1:<port> and read its programming.", "port"});
     parser.process(app);
-    if (parser.positionalArguments().size() != 1) parser.showHelp(2);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
 
     zeze::FrmMain window;
     window.show();
