@@ -22,23 +22,7 @@
 
 #include "app/frm_main.h"
 #include "support/fake_socket.h"
-
-// Readable failure messages for the Qt values the tests compare.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& lines, std::ostream* out) {
-    *out << "{";
-    for (const QString& line : lines)
-        *out << "\n  \"" << line.toStdString() << '"';
-    *out << " }";
-}
-inline void PrintTo(const QByteArray& data, std::ostream* out) {
-    *out << data.size() << " bytes: " << data.left(16).toHex(' ').toStdString();
-}
-inline void PrintTo(const QColor& colour, std::ostream* out) {
-    *out << colour.name().toStdString();
-}
+#include "support/window_driver.h"
 
 namespace zeze::apptest {
 
@@ -56,38 +40,10 @@ QByteArray toBytes(const Container& values) {
     return QByteArray(reinterpret_cast<const char*>(values.data()), static_cast<qsizetype>(values.size()));
 }
 
-inline QString indexedName(const char* name, int index) {
-    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
-}
-
-// The named child of `window`; a missing or mistyped control ends the test with a failure.
-template <typename T>
-T* control(const QWidget& window, const QString& name) {
-    T* found = window.findChild<T*>(name);
-    if (found == nullptr) {
-        ADD_FAILURE() << "no control " << name.toStdString();
-        throw std::runtime_error("missing control " + name.toStdString());
-    }
-    return found;
-}
-
-inline QStringList logLines(const QWidget& window) {
-    const auto* list = control<QListWidget>(window, QStringLiteral("ListBox"));
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i)
-        lines << list->item(i)->text();
-    return lines;
-}
-
-// Replaces the text of a line edit or an editable combo box by typing, as the operator does.
-inline void typeInto(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
-inline void typeInto(QComboBox* combo, const QString& text) {
-    combo->lineEdit()->selectAll();
-    QTest::keyClicks(combo, text);
-}
+using zeze::drive::control;
+using zeze::drive::indexedName;
+using zeze::drive::logLines;
+using zeze::drive::typeInto;
 
 inline QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
@@ -127,24 +83,9 @@ class WindowTest : public ::testing::Test {
             button("cmd_ID_Request")->click();
     }
 
-    // Waits until a Timer1 tick has shown `text` in Zeze_State.
-    bool stateShows(const QString& text) {
-        auto* state = get<QLineEdit>(QStringLiteral("Zeze_State"));
-        return QTest::qWaitFor([&] { return state->text() == text; }, kDeadlineMs);
-    }
-
-    bool transferIdle() const {
-        const QPushButton* download = button("cmd_Download");
-        const QPushButton* dump = button("cmd_Dump_Request");
-        return download->isEnabled() && dump->isEnabled() && download->text() == "Send to Zeze" &&
-               dump->text() == "Get from Zeze";
-    }
-    bool transferWaiting() const {
-        const QPushButton* download = button("cmd_Download");
-        const QPushButton* dump = button("cmd_Dump_Request");
-        return !download->isEnabled() && !dump->isEnabled() && download->text() == "Wait..." &&
-               dump->text() == "Wait...";
-    }
+    bool stateShows(const QString& text) const { return zeze::drive::stateShows(*window, text, kDeadlineMs); }
+    bool transferIdle() const { return zeze::drive::transferIdle(*window); }
+    bool transferWaiting() const { return zeze::drive::transferWaiting(*window); }
 
     // Every control of the sheet shows the value `sheet` holds.
     void expectWidgetsShow(const Sheet& sheet) const {

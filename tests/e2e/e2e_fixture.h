@@ -18,16 +18,7 @@
 #include "app/frm_main.h"
 #include "protocol/config_record.h"
 #include "sim_process.h"
-
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& lines, std::ostream* out) {
-    *out << "{";
-    for (const QString& line : lines)
-        *out << "\n  \"" << line.toStdString() << '"';
-    *out << " }";
-}
+#include "support/window_driver.h"
 
 namespace zeze {
 inline void PrintTo(const PinRow& pin, std::ostream* out) {
@@ -40,6 +31,8 @@ inline void PrintTo(const SerialPortSetting& port, std::ostream* out) {
 }  // namespace zeze
 
 namespace zeze::e2e {
+
+using drive::typeInto;
 
 inline constexpr int kDeadlineMs = 10000;
 // Only loopback is ever dialled; the window's own address list holds the addresses of real boxes.
@@ -95,58 +88,21 @@ class EndToEnd : public ::testing::Test {
 
     template <typename T>
     T* control(const QString& name) const {
-        T* found = window->findChild<T*>(name);
-        if (found == nullptr) {
-            // A missing or mistyped control ends the test with a failure instead of a crash.
-            ADD_FAILURE() << "no control " << name.toStdString();
-            throw std::runtime_error("missing control " + name.toStdString());
-        }
-        return found;
+        return drive::control<T>(*window, name);
     }
     template <typename T>
     T* control(const char* name, int index) const {
-        return control<T>(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index));
+        return drive::control<T>(*window, drive::indexedName(name, index));
     }
     QPushButton* button(const char* name) const { return control<QPushButton>(QLatin1String(name)); }
-
-    QStringList log() const {
-        const auto* list = control<QListWidget>(QStringLiteral("ListBox"));
-        QStringList lines;
-        for (int i = 0; i < list->count(); ++i)
-            lines << list->item(i)->text();
-        return lines;
-    }
+    QStringList log() const { return drive::logLines(*window); }
     // Waits until the Activity log holds `line` exactly `count` times.
     bool logHolds(const QString& line, int count = 1) const {
         return QTest::qWaitFor([&] { return log().count(line) == count; }, kDeadlineMs);
     }
-    bool stateShows(const QString& text) const {
-        auto* state = control<QLineEdit>(QStringLiteral("Zeze_State"));
-        return QTest::qWaitFor([&] { return state->text() == text; }, kDeadlineMs);
-    }
-
-    bool transferIdle() const {
-        const QPushButton* download = button("cmd_Download");
-        const QPushButton* dump = button("cmd_Dump_Request");
-        return download->isEnabled() && dump->isEnabled() && download->text() == "Send to Zeze" &&
-               dump->text() == "Get from Zeze";
-    }
-    bool transferWaiting() const {
-        const QPushButton* download = button("cmd_Download");
-        const QPushButton* dump = button("cmd_Dump_Request");
-        return !download->isEnabled() && !dump->isEnabled() && download->text() == "Wait..." &&
-               dump->text() == "Wait...";
-    }
-
-    // Replaces a box's text by typing, as the operator does.
-    static void typeInto(QLineEdit* edit, const QString& text) {
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
-    }
-    static void typeInto(QComboBox* combo, const QString& text) {
-        combo->lineEdit()->selectAll();
-        QTest::keyClicks(combo, text);
-    }
+    bool stateShows(const QString& text) const { return drive::stateShows(*window, text, kDeadlineMs); }
+    bool transferIdle() const { return drive::transferIdle(*window); }
+    bool transferWaiting() const { return drive::transferWaiting(*window); }
 
     SimProcess sim;
     std::unique_ptr<FrmMain> window;
