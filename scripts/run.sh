@@ -11,7 +11,9 @@ sim_pid=
 if [ -x "$build/tools/sim/zeze-sim" ]; then
   "$build/tools/sim/zeze-sim" --port 8000 &
   sim_pid=$!
-  trap '[ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true' EXIT
+  stop_sim() { kill "$sim_pid" 2>/dev/null || true; }
+  trap stop_sim EXIT
+  trap 'exit 130' INT TERM
   echo "A simulated Zeze listens on 127.0.0.1:8000: type 127.0.0.1 into \"Zeze IP Address\" and press Connect."
 fi
 
