@@ -65,11 +65,11 @@ FrmMain::FrmMain(std::unique_ptr<Socket> socket, QWidget* parent)
     buildMenu();
     bindEdits();
 
-    connect(Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
+    connect(Timer1, &QTimer::timeout, this, &FrmMain::onTimerTick);
     connect(m_partialTimer, &QTimer::timeout, this, &FrmMain::dropPartialMessage);
-    connect(m_socket.get(), &Socket::dataArrived, this, &FrmMain::Zeze_DataArrival);
-    connect(m_socket.get(), &Socket::errorOccurred, this, &FrmMain::Zeze_Error);
-    Form_Load();
+    connect(m_socket.get(), &Socket::dataArrived, this, &FrmMain::onDataArrived);
+    connect(m_socket.get(), &Socket::errorOccurred, this, &FrmMain::onSocketError);
+    loadForm();
 }
 
 FrmMain::~FrmMain() = default;
@@ -89,7 +89,7 @@ int FrmMain::transferPauseMs(std::uint8_t msgLength) {
 // ---------------------------------------------------------------------------------------------------
 // Start-up
 
-void FrmMain::Form_Load() {
+void FrmMain::loadForm() {
     Timer1->stop();
     QWidget::setTabOrder(Disconnect, Zeze_Address);
     Disconnect->setFocus();
@@ -175,7 +175,7 @@ void FrmMain::log(const QString& line) {
     ListBox->append(line);
 }
 
-void FrmMain::TrimActivityLog() {
+void FrmMain::trimActivityLog() {
     ListBox->trim();
 }
 
@@ -203,7 +203,7 @@ bool FrmMain::sendRequest(std::span<const Byte> bytes) {
 // ---------------------------------------------------------------------------------------------------
 // Connection
 
-void FrmMain::Connect_Click() {
+void FrmMain::onConnectClicked() {
     Connect->setEnabled(false);
     Zeze_Address->setEnabled(false);
     Zeze_Port->setEnabled(false);
@@ -217,10 +217,10 @@ void FrmMain::Connect_Click() {
     } else {
         log(text::kCouldntSendId);
     }
-    TrimActivityLog();
+    trimActivityLog();
 }
 
-void FrmMain::Disconnect_Click() {
+void FrmMain::onDisconnectClicked() {
     Zeze_Address->setEnabled(true);
     Zeze_Port->setEnabled(true);
     log(text::kDisconnectLine);
@@ -230,10 +230,10 @@ void FrmMain::Disconnect_Click() {
     Connect->setEnabled(true);
     setWindowTitle(startTitle());
     m_sheet.FirmwareVersion = 0;
-    TrimActivityLog();
+    trimActivityLog();
 }
 
-void FrmMain::Zeze_Error(int number, const QString& description) {
+void FrmMain::onSocketError(int number, const QString& description) {
     log(description);
     switch (number) {
         case kErrorConnectionAborted:
@@ -248,14 +248,14 @@ void FrmMain::Zeze_Error(int number, const QString& description) {
         default:
             log(QString::number(number));
     }
-    TrimActivityLog();
+    trimActivityLog();
 }
 
-void FrmMain::Zeze_Port_Label_Click() {
+void FrmMain::onPortLabelClicked() {
     Zeze_Port->setEnabled(!Zeze_Port->isEnabled());
 }
 
-void FrmMain::Timer1_Timer() {
+void FrmMain::onTimerTick() {
     const int state = m_socket->state();
     const StateLook look = stateLook(state);
     Zeze_State->setText(look.text);
@@ -276,19 +276,19 @@ void FrmMain::Timer1_Timer() {
 // ---------------------------------------------------------------------------------------------------
 // Requests and the receive path
 
-void FrmMain::cmd_ID_Request_Click() {
+void FrmMain::onIdRequestClicked() {
     if (!sendRequest(kIdRequest))
         log(text::kCouldntSendId);
-    TrimActivityLog();
+    trimActivityLog();
 }
 
-void FrmMain::cmd_GPI_Request_Click() {
+void FrmMain::onGpiRequestClicked() {
     if (!sendRequest(kGpiRequest))
         log(text::kCouldntSendGpi);
-    TrimActivityLog();
+    trimActivityLog();
 }
 
-void FrmMain::cmd_Dump_Request_Click() {
+void FrmMain::onDumpRequestClicked() {
     if (m_socket->state() == kStateConnected) {
         setTransferWaiting();
         for (PinRow& pin : m_sheet.pins)
@@ -299,10 +299,10 @@ void FrmMain::cmd_Dump_Request_Click() {
         log(text::kCouldntSendDump);
         setTransferIdle();
     }
-    TrimActivityLog();
+    trimActivityLog();
 }
 
-void FrmMain::Zeze_DataArrival(const QByteArray& bytes) {
+void FrmMain::onDataArrived(const QByteArray& bytes) {
     const std::span<const Byte> arrival(reinterpret_cast<const Byte*>(bytes.constData()),
                                         static_cast<std::size_t>(bytes.size()));
     const auto message = m_assembler.feed(arrival, dumpReadLength(m_sheet));
@@ -326,9 +326,9 @@ void FrmMain::handleMessage(std::span<const Byte> message) {
     if (reply.config)
         showSheet();
     setTransferIdle();
-    TrimActivityLog();
+    trimActivityLog();
     log(fromStd(reply.line));
-    TrimActivityLog();
+    trimActivityLog();
 }
 
 void FrmMain::dropPartialMessage() {
@@ -344,18 +344,18 @@ void FrmMain::dropPartialMessage() {
     log(QString(text::kPartialDropped).arg(m_assembler.heldBytes()));
     m_assembler.clear();
     setTransferIdle();
-    TrimActivityLog();
+    trimActivityLog();
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Download
 
-void FrmMain::cmd_Download_Click() {
+void FrmMain::onDownloadClicked() {
     if (m_downloadPausing) {
         // A reply can release the buttons during the transfer pause; a second download nested inside the
         // first would overlap two configurations on the wire.
         log(text::kDownloadBusy);
-        TrimActivityLog();
+        trimActivityLog();
         return;
     }
     setTransferWaiting();
@@ -363,7 +363,7 @@ void FrmMain::cmd_Download_Click() {
     showSheet();
     if (!download.ok()) {
         log(fromStd(download.error));
-        TrimActivityLog();
+        trimActivityLog();
         setTransferIdle();
         return;
     }
@@ -388,11 +388,11 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             if (watched == Text2Hex) {
-                Text2Hex_Validate();
+                onText2HexLeft();
             } else {
                 for (int row = 0; row < kPinCount; ++row) {
                     if (watched == cbo_Command[row])
-                        cbo_Command_Validate(row);
+                        onCommandLeft(row);
                 }
             }
         }
@@ -400,7 +400,7 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void FrmMain::cbo_Command_Validate(int row) {
+void FrmMain::onCommandLeft(int row) {
     if (const auto line = CheckCommandLength(m_sheet, row)) {
         QSignalBlocker blocker(cbo_Command[row]);
         cbo_Command[row]->setEditText(fromStd(m_sheet.pins[row].command));
@@ -408,20 +408,20 @@ void FrmMain::cbo_Command_Validate(int row) {
     }
 }
 
-void FrmMain::Text2Hex_Change() {
+void FrmMain::onText2HexChanged() {
     HexLen->setText(QString::number(Text2Hex->text().toStdU32String().size()));
 }
 
-void FrmMain::Text2Hex_Validate() {
+void FrmMain::onText2HexLeft() {
     HexBox->setText(fromStd(TextToHex(Text2Hex->text().toStdU32String())));
 }
 
-void FrmMain::applyPreset(Preset preset) {
+void FrmMain::onPresetChosen(Preset preset) {
     ApplyPreset(m_sheet, preset);
     showSheet();
 }
 
-void FrmMain::columnHeadingPressed(FlagColumn column, Qt::MouseButton button) {
+void FrmMain::onColumnHeadingPressed(FlagColumn column, Qt::MouseButton button) {
     if (button != Qt::LeftButton && button != Qt::RightButton)
         return;
     SetFlagColumn(m_sheet, column, button == Qt::LeftButton);

@@ -54,36 +54,36 @@ class FrmMain : public QMainWindow {
     QWidget* buildConnectionArea();
     QGroupBox* buildProgrammingFrame();
     void buildMenu();
-    void Form_Load();
+    void loadForm();
 
     // Writes every widget from the sheet, with signals blocked so nothing echoes back.
     void showSheet();
     void bindEdits();
 
     void log(const QString& line);
-    void TrimActivityLog();
+    void trimActivityLog();
     void setTransferWaiting();
     void setTransferIdle();
     bool sendRequest(std::span<const Byte> bytes);
 
     // Handlers
-    void Connect_Click();
-    void Disconnect_Click();
-    void Zeze_Error(int number, const QString& description);
-    void Zeze_Port_Label_Click();
-    void Timer1_Timer();
-    void cmd_ID_Request_Click();
-    void cmd_GPI_Request_Click();
-    void cmd_Dump_Request_Click();
-    void cmd_Download_Click();
-    void Zeze_DataArrival(const QByteArray& bytes);
+    void onConnectClicked();
+    void onDisconnectClicked();
+    void onSocketError(int number, const QString& description);
+    void onPortLabelClicked();
+    void onTimerTick();
+    void onIdRequestClicked();
+    void onGpiRequestClicked();
+    void onDumpRequestClicked();
+    void onDownloadClicked();
+    void onDataArrived(const QByteArray& bytes);
     void handleMessage(std::span<const Byte> message);
     void dropPartialMessage();
-    void cbo_Command_Validate(int row);
-    void Text2Hex_Change();
-    void Text2Hex_Validate();
-    void applyPreset(Preset preset);
-    void columnHeadingPressed(FlagColumn column, Qt::MouseButton button);
+    void onCommandLeft(int row);
+    void onText2HexChanged();
+    void onText2HexLeft();
+    void onPresetChosen(Preset preset);
+    void onColumnHeadingPressed(FlagColumn column, Qt::MouseButton button);
 
     Sheet m_sheet;
     std::unique_ptr<Socket> m_socket;

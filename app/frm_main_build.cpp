@@ -95,10 +95,10 @@ QWidget* FrmMain::buildConnectionArea() {
     grid->setColumnStretch(3, 2);
     grid->setColumnStretch(4, 1);
 
-    connect(Connect, &QPushButton::clicked, this, &FrmMain::Connect_Click);
-    connect(Disconnect, &QPushButton::clicked, this, &FrmMain::Disconnect_Click);
-    connect(Zeze_Port_Label, &GestureLabel::clicked, this, &FrmMain::Zeze_Port_Label_Click);
-    connect(Text2Hex, &QLineEdit::textChanged, this, &FrmMain::Text2Hex_Change);
+    connect(Connect, &QPushButton::clicked, this, &FrmMain::onConnectClicked);
+    connect(Disconnect, &QPushButton::clicked, this, &FrmMain::onDisconnectClicked);
+    connect(Zeze_Port_Label, &GestureLabel::clicked, this, &FrmMain::onPortLabelClicked);
+    connect(Text2Hex, &QLineEdit::textChanged, this, &FrmMain::onText2HexChanged);
     return area;
 }
 
@@ -256,10 +256,10 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     buttons->addWidget(cmd_Dump_Request, 3);
     innerLayout->addLayout(buttons);
 
-    connect(cmd_Download, &QPushButton::clicked, this, &FrmMain::cmd_Download_Click);
-    connect(cmd_Dump_Request, &QPushButton::clicked, this, &FrmMain::cmd_Dump_Request_Click);
-    connect(cmd_GPI_Request, &QPushButton::clicked, this, &FrmMain::cmd_GPI_Request_Click);
-    connect(cmd_ID_Request, &QPushButton::clicked, this, &FrmMain::cmd_ID_Request_Click);
+    connect(cmd_Download, &QPushButton::clicked, this, &FrmMain::onDownloadClicked);
+    connect(cmd_Dump_Request, &QPushButton::clicked, this, &FrmMain::onDumpRequestClicked);
+    connect(cmd_GPI_Request, &QPushButton::clicked, this, &FrmMain::onGpiRequestClicked);
+    connect(cmd_ID_Request, &QPushButton::clicked, this, &FrmMain::onIdRequestClicked);
     for (int row = 0; row < kPinCount; ++row) {
         connect(lbl_GPI_Pin[row], &GestureLabel::clicked, this, [this, row] {
             FillCountPattern(m_sheet, row);
@@ -279,7 +279,7 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
              {lbl_Send_2_Port4[g], FlagColumn::Port4}}};
         for (const auto& [label, column] : headings) {
             connect(label, &GestureLabel::pressed, this,
-                    [this, column](Qt::MouseButton button) { columnHeadingPressed(column, button); });
+                    [this, column](Qt::MouseButton button) { onColumnHeadingPressed(column, button); });
         }
     }
     return fraZezeProgramming;
@@ -300,9 +300,9 @@ void FrmMain::buildMenu() {
     mnuReadShort = addItem(text::kReadShort, "mnuReadShort");
     mnuReadShort->setCheckable(true);
     mnuReadShort->setToolTip(text::kReadShortTip);
-    connect(mnuDefaults, &QAction::triggered, this, [this] { applyPreset(Preset::OneMachine); });
-    connect(mnuFourMach, &QAction::triggered, this, [this] { applyPreset(Preset::FourMachines); });
-    connect(mnuGang, &QAction::triggered, this, [this] { applyPreset(Preset::Gang); });
+    connect(mnuDefaults, &QAction::triggered, this, [this] { onPresetChosen(Preset::OneMachine); });
+    connect(mnuFourMach, &QAction::triggered, this, [this] { onPresetChosen(Preset::FourMachines); });
+    connect(mnuGang, &QAction::triggered, this, [this] { onPresetChosen(Preset::Gang); });
     connect(mnuReadShort, &QAction::toggled, this, [this](bool on) { m_sheet.readShort = on; });
 }
 
