@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, ASan and UBSan) into build-fuzz/ and runs each for
+# [seconds] (60 by default) from its committed corpus in fuzz/corpus/<target>. The runs work on a
+# scratch copy of the corpus, so the committed one stays as it is. A crash, a sanitizer report or a
+# broken property fails the script and leaves the input in build-fuzz/crashes/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${ZEZE_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+seconds="${1:-60}"
+bash "$root/scripts/install-deps.sh"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DZEZE_FUZZ=ON >/dev/null
+fi
+if ! out=$(cmake --build "$build" 2>&1); then
+  echo "$out"
+  exit 1
+fi
+
+scratch="$build/scratch"
+crashes="$build/crashes"
+mkdir -p "$crashes"
+failed=()
+for corpus in "$root"/fuzz/corpus/*/; do
+  target="$(basename "$corpus")"
+  rm -rf "${scratch:?}/$target"
+  mkdir -p "$scratch/$target"
+  cp "$corpus"* "$scratch/$target/"
+  log="$scratch/$target.log"
+  if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+      -artifact_prefix="$crashes/$target-" "$scratch/$target" >"$log" 2>&1; then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
+    echo "fuzz_$target: $runs runs in ${seconds} s, $cov"
+  else
+    echo "fuzz_$target FAILED:"
+    grep -E 'ERROR|SUMMARY|Test unit written|deadly signal' "$log" || tail -20 "$log"
+    failed+=("$target")
+  fi
+done
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "Failing targets: ${failed[*]} (inputs in $crashes)"
+  exit 1
+fi
