@@ -75,7 +75,9 @@ TEST(BoxSimulator, AnswersIdAndDumpRequestsAtItsFirmwaresSize) {
 }
 
 TEST(BoxSimulator, StoresADownloadAndDumpsItBack) {
-    RunningSimulator sim;
+    SimOptions options;
+    options.stallMs = 50;
+    RunningSimulator sim(options);
     LoopbackClient client;
     ASSERT_TRUE(client.connectTo(sim.port()));
     ConfigValues values = configValuesOf(Sheet{});
@@ -84,36 +86,56 @@ TEST(BoxSimulator, StoresADownloadAndDumpsItBack) {
     const QByteArray record = toBytes(EncodeConfigMessage(values, kLongMsgLength).message);
     ASSERT_EQ(record.size(), 1448);
 
-    // In two pieces, the dump request right behind it: an answer to the download would come first.
+    // In two pieces; stored once the line is quiet, and only then asked for.
     client.send(record.left(600));
     client.socket().flush();
-    client.send(record.mid(600) + kDumpRequest);
-    EXPECT_EQ(client.read(record.size()), record);
+    client.send(record.mid(600));
     EXPECT_TRUE(
         sim.waitForLog("download 1448 bytes stored: gateway 192.168.254.254 -> 10.1.2.254; pin 2 command "
                        "\"\" -> \"20 01 21\""));
+    client.send(kDumpRequest);
+    EXPECT_EQ(client.read(record.size()), record);
 }
 
-TEST(BoxSimulator, TruncatedDownloadKeepsTheProgramming) {
+TEST(BoxSimulator, WrongSizeDownloadIsIgnoredWholeAndTheNextRequestAnswered) {
+    // Pin 25's command (the record's last) carries a dump and an ID request, past the short size.
+    ConfigValues values = configValuesOf(Sheet{});
+    values.pins[23].command = "FF 01 01 FF 00 02";
+    const QByteArray longRecord = toBytes(EncodeConfigMessage(values, kLongMsgLength).message);
+    ASSERT_GT(longRecord.indexOf(QByteArray("\xFF\x01\x01\xFF\x00\x02", 6)), 848);
+    const QByteArray shortRecord = toBytes(EncodeConfigMessage(values, kShortMsgLength).message);
+    struct Case {
+        std::uint16_t firmware;
+        QByteArray download;
+        const char* ignoredLine;
+        std::uint8_t msgLength;
+    };
+    for (const Case& c : {Case{0x0209, longRecord, "ignored: download of 1448 bytes, expected 848", 30},
+                          Case{0x020A, shortRecord, "ignored: download of 848 bytes, expected 1448", 55}}) {
+        SimOptions options = firmware(c.firmware);
+        options.stallMs = 50;
+        RunningSimulator sim(options);
+        LoopbackClient client;
+        ASSERT_TRUE(client.connectTo(sim.port()));
+        client.send(c.download);
+        EXPECT_TRUE(sim.waitForLog(c.ignoredLine)) << c.ignoredLine;
+        client.send(kDumpRequest);
+        const QByteArray unchanged = defaultProgramming(c.msgLength);
+        EXPECT_EQ(client.read(unchanged.size()), unchanged) << c.ignoredLine;
+        // Nothing was answered from inside the download.
+        EXPECT_EQ(sim.log().filter("received"), QStringList{"received dump request, 3 bytes"})
+            << sim.log().join('\n').toStdString();
+    }
+
+    // A download ended by the client leaving.
     SimOptions options;
     options.stallMs = 50;
     RunningSimulator sim(options);
-    const QByteArray other = toBytes(EncodeConfigMessage(configValuesOf(Sheet{}), kShortMsgLength).message);
-    {
-        // Ended by the client leaving.
-        LoopbackClient client;
-        ASSERT_TRUE(client.connectTo(sim.port()));
-        client.send(other.left(103));
-        client.close();
-        EXPECT_TRUE(sim.waitForLog("ignored: download of 103 bytes, expected 1448"));
-    }
     LoopbackClient client;
     ASSERT_TRUE(client.connectTo(sim.port()));
-    // Ended by the bytes stopping (a short-size download sent to a long-size box).
-    client.send(other);
-    EXPECT_TRUE(sim.waitForLog("ignored: download of 848 bytes, expected 1448"));
-    client.send(kDumpRequest);
-    EXPECT_EQ(client.read(1448), defaultProgramming(kLongMsgLength));
+    client.send(shortRecord.left(103));
+    client.close();
+    EXPECT_TRUE(sim.waitForLog("ignored: download of 103 bytes, expected 1448"));
 }
 
 TEST(BoxSimulator, SkipsGarbageAndServesTheNextClientAfterOneLeavesMidMessage) {

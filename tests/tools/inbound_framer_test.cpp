@@ -1,6 +1,9 @@
-// Framing of the tool's stream by the simulator: requests, downloads by size, garbage and resync.
+// Framing of the tool's stream by the simulator: requests, downloads by quiet gap and size, garbage and
+// resync.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
 
 #include "tools/sim/inbound_framer.h"
@@ -50,20 +53,51 @@ TEST(InboundFramer, GarbageIsReportedOnceAndResyncsAtNextStartByte) {
               std::vector{InboundKind::Garbage});
 }
 
-TEST(InboundFramer, DownloadEndsBySizeAndExtraBytesAreGarbage) {
+TEST(InboundFramer, DownloadEndsWhenTheLineIsQuietAndCountsOnlyAtItsSize) {
     InboundFramer framer(kDownloadSize);
-    auto bytes = download(kDownloadSize);
+    const auto bytes = download(kDownloadSize);
     EXPECT_TRUE(framer.feed(std::span(bytes).first(500)).empty());
-    const auto whole = framer.feed(std::span(bytes).subspan(500));
+    EXPECT_TRUE(framer.feed(std::span(bytes).subspan(500)).empty());  // complete, but the line still talks
+    EXPECT_EQ(framer.heldBytes(), kDownloadSize);
+    const auto whole = framer.flush();
     ASSERT_EQ(kinds(whole), std::vector{InboundKind::Download});
     EXPECT_EQ(whole[0].bytes, bytes);
+}
 
-    bytes.insert(bytes.end(), {0x07, 0x07, 0xFF, 0x00, 0x02});
-    const auto longer = framer.feed(bytes);
-    ASSERT_EQ(kinds(longer),
-              (std::vector{InboundKind::Download, InboundKind::Garbage, InboundKind::IdRequest}));
-    EXPECT_EQ(longer[0].bytes.size(), kDownloadSize);
-    EXPECT_EQ(longer[1].bytes.size(), 2u);
+TEST(InboundFramer, WrongSizeDownloadIsOneMessageWhateverItsTailHolds) {
+    struct Case {
+        std::size_t boxSize;
+        std::size_t sent;
+        std::size_t dumpRequestAt;  // FF 01 01 planted here, and FF 00 02 (ID request) right behind it
+    };
+    // Too long: requests just past the box's size, where a size-only framer would look next. Too short:
+    // requests ending the download, where a size-only framer would wait for more record.
+    for (const Case c : {Case{848, 1448, 848}, Case{1448, 848, 842}}) {
+        InboundFramer framer(c.boxSize);
+        auto bytes = download(c.sent);
+        const std::array<Byte, 6> requests{0xFF, 0x01, 0x01, 0xFF, 0x00, 0x02};
+        std::copy(requests.begin(), requests.end(),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(c.dumpRequestAt));
+        EXPECT_TRUE(framer.feed(std::span(bytes).first(600)).empty()) << c.sent;
+        EXPECT_TRUE(framer.feed(std::span(bytes).subspan(600)).empty()) << c.sent;
+        const auto out = framer.flush();
+        ASSERT_EQ(kinds(out), std::vector{InboundKind::WrongSizeDownload}) << c.sent;
+        EXPECT_EQ(out[0].bytes.size(), c.sent);
+
+        // After the gap a request is a request again.
+        EXPECT_EQ(kinds(framer.feed(std::vector<Byte>{0xFF, 0x01, 0x01})),
+                  std::vector{InboundKind::DumpRequest});
+        EXPECT_EQ(framer.heldBytes(), 0u);
+    }
+
+    // A request right behind a complete download, with no gap, makes it a wrong-size download too.
+    InboundFramer framer(kDownloadSize);
+    auto bytes = download(kDownloadSize);
+    bytes.insert(bytes.end(), {0xFF, 0x00, 0x02});
+    EXPECT_TRUE(framer.feed(bytes).empty());
+    const auto out = framer.flush();
+    ASSERT_EQ(kinds(out), std::vector{InboundKind::WrongSizeDownload});
+    EXPECT_EQ(out[0].bytes.size(), 851u);
 }
 
 TEST(InboundFramer, FlushGivesUpWhatIsHeld) {
@@ -73,7 +107,7 @@ TEST(InboundFramer, FlushGivesUpWhatIsHeld) {
     const auto bytes = download(kDownloadSize);
     EXPECT_TRUE(framer.feed(std::span(bytes).first(103)).empty());
     const auto truncated = framer.flush();
-    ASSERT_EQ(kinds(truncated), std::vector{InboundKind::TruncatedDownload});
+    ASSERT_EQ(kinds(truncated), std::vector{InboundKind::WrongSizeDownload});
     EXPECT_EQ(truncated[0].bytes.size(), 103u);
     EXPECT_EQ(framer.heldBytes(), 0u);
 

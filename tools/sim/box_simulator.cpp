@@ -1,5 +1,6 @@
 // The simulated box: one client at a time, the tool's stream framed by InboundFramer, replies written
-// whole or in timed pieces.
+// whole or in timed pieces. The stall timer is the framer's quiet gap: restarted by every arrival while
+// bytes are held, it gives up a partial request and ends a download.
 #include "tools/sim/box_simulator.h"
 
 #include <QHostAddress>
@@ -162,7 +163,8 @@ void BoxSimulator::handle(const Inbound& message) {
         case InboundKind::Garbage:
             emit logLine(QStringLiteral("ignored: %1 unknown bytes").arg(size));
             break;
-        case InboundKind::TruncatedDownload:
+        case InboundKind::WrongSizeDownload:
+            // Ignored whole: a box never stores part of a record, nor reads requests out of one.
             emit logLine(QStringLiteral("ignored: download of %1 bytes, expected %2")
                              .arg(size)
                              .arg(configMessageSize(m_msgLength)));

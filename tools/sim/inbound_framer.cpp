@@ -1,4 +1,5 @@
-// Framing of the tool's stream: fixed-size requests, size-bounded downloads, resynchronisation on FF.
+// Framing of the tool's stream: fixed-size requests, downloads ended by a quiet line, resynchronisation
+// on FF.
 #include "tools/sim/inbound_framer.h"
 
 #include <algorithm>
@@ -74,9 +75,9 @@ std::vector<Inbound> InboundFramer::feed(std::span<const Byte> arrival) {
             take(m_buffer, garbageLength(m_buffer), InboundKind::Garbage, out);
         } else if (head == Head::Request) {
             take(m_buffer, kIdRequest.size(), requestKind, out);
-        } else if (m_buffer.size() >= m_downloadSize) {
-            take(m_buffer, m_downloadSize, InboundKind::Download, out);
         } else {
+            // A download: its end is known only when the line goes quiet. Bytes behind it that look
+            // like requests belong to it until then, as a box of another record size would read them.
             break;
         }
     }
@@ -90,7 +91,11 @@ std::vector<Inbound> InboundFramer::flush() {
     }
     const bool download = m_buffer.size() >= kConfigHeader.size() &&
                           std::equal(kConfigHeader.begin(), kConfigHeader.end(), m_buffer.begin());
-    out.push_back({download ? InboundKind::TruncatedDownload : InboundKind::Garbage, std::move(m_buffer)});
+    InboundKind kind = InboundKind::Garbage;
+    if (download) {
+        kind = m_buffer.size() == m_downloadSize ? InboundKind::Download : InboundKind::WrongSizeDownload;
+    }
+    out.push_back({kind, std::move(m_buffer)});
     m_buffer.clear();
     return out;
 }

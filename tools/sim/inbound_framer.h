@@ -1,5 +1,6 @@
 // Cuts the tool's byte stream into the messages a box understands. The tool's messages carry no length
-// field: the three requests are three bytes each and a download is known to be complete by its size.
+// field: the three requests are three bytes each, and a download ends when the line goes quiet; only then
+// is its size judged, so a download of the wrong size is never cut into messages of its own.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,7 @@ enum class InboundKind {
     DumpRequest,
     Download,           // exactly the download size, header included
     Garbage,            // bytes that start no known message, up to the next start byte
-    TruncatedDownload,  // a download header whose record stopped arriving before it was complete
+    WrongSizeDownload,  // a download header and everything up to the quiet gap, not the download size
 };
 
 struct Inbound {
@@ -29,11 +30,13 @@ class InboundFramer {
     explicit InboundFramer(std::size_t downloadSize)
         : m_downloadSize(downloadSize < kConfigHeader.size() ? kConfigHeader.size() : downloadSize) {}
 
-    // Appends one arrival and returns every message it completes, in order. A partial message is held
-    // until more bytes come or `flush` gives it up.
+    // Appends one arrival and returns every request it completes, in order. A partial request is held
+    // until more bytes come or `flush` gives it up; a download, with whatever follows it, is held until
+    // `flush`.
     std::vector<Inbound> feed(std::span<const Byte> arrival);
 
-    // The stream stalled or ended: what is held becomes a truncated download or garbage.
+    // The line went quiet or closed: a held download becomes a download if it has exactly the download
+    // size and a wrong-size download otherwise; anything else held is garbage.
     std::vector<Inbound> flush();
 
     std::size_t heldBytes() const { return m_buffer.size(); }

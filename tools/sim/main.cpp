@@ -48,8 +48,9 @@ int main(int argc, char** argv) {
                                          QStringLiteral("Pause between pieces of a reply (default 20)."),
                                          QStringLiteral("MS"), QString::number(kDefaultChunkDelayMs));
     const QCommandLineOption stallOption(QStringLiteral("stall"),
-                                         QStringLiteral("Give up an unfinished message after MS without new "
-                                                        "bytes (default 500)."),
+                                         QStringLiteral("Quiet gap: after MS without new bytes an unfinished "
+                                                        "request is given up and a download is over, stored "
+                                                        "if it has the right size (default 500)."),
                                          QStringLiteral("MS"), QString::number(kDefaultStallMs));
     parser.addOptions({portOption, firmwareOption, chunkOption, delayOption, stallOption});
     parser.process(app);

@@ -17,7 +17,10 @@ struct SimOptions {
     std::uint16_t firmware = kDefaultFirmware;  // major * 256 + minor, as the firmware reply carries it
     int chunkSize = 0;  // cut every reply into pieces of this many bytes; 0 sends each reply whole
     int chunkDelayMs = kDefaultChunkDelayMs;  // pause between two pieces of one reply
-    int stallMs = kDefaultStallMs;  // an unfinished message with no new byte for this long is given up
+    // The quiet gap: with no new byte for this long, an unfinished request is given up and a download
+    // is over. It must stay below the tool's pause after a download (over 3 s), or the next request
+    // would be taken as part of the download.
+    int stallMs = kDefaultStallMs;
 };
 
 // "M.mm": the major number, a dot and the minor number written with two or three digits, each 0..255.
