@@ -2,8 +2,8 @@
 # Installs the Debian packages the build, the tool and the tests need; only what is missing, quietly.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev xvfb xauth fonts-dejavu-core
-          clang libclang-rt-14-dev)
+packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev xvfb xauth
+          fonts-dejavu-core clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
