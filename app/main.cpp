@@ -1,10 +1,40 @@
 // Zeze GPI Programmer: opening the window is starting the program, closing it ends it.
 #include <QApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
 
 #include "app/frm_main.h"
 
+namespace {
+
+// Drawn here from the compiled-in SVG rather than left to Qt's SVG icon plugin, which is loaded at
+// run time and so would be missing from the package's computed dependencies.
+QIcon appIcon() {
+    QSvgRenderer svg(QStringLiteral(":/icons/app.svg"));
+    QIcon icon;
+    if (!svg.isValid()) {
+        return icon;
+    }
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        svg.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Lets a Wayland compositor match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZEZE_APP_ID));
+    QApplication::setWindowIcon(appIcon());
     zeze::FrmMain window;
     window.show();
     return app.exec();

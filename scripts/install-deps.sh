@@ -4,6 +4,9 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev xvfb xauth
           fonts-dejavu-core clang libclang-rt-14-dev)
+# Qt Svg draws the window icon; qt6-qpa-plugins holds Qt's vnc platform (run.sh --vnc); the .deb is
+# made by CPack with dpkg-shlibdeps (dpkg-dev, file) and checked with the .desktop and AppStream validators.
+packages+=(qt6-svg-dev qt6-qpa-plugins dpkg-dev file desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
