@@ -1,28 +1,27 @@
-// Strict parsing of the simulator's option texts.
+// Parsing of the simulator's option texts: counts with the one whole-number reader, the firmware text
+// strictly.
 #include "tools/sim/sim_options.h"
 
-#include <algorithm>
-#include <cctype>
+#include "model/numbers.h"
 
 namespace zeze::sim {
 
 std::optional<int> parseCount(std::string_view text, int max) {
-    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) {
-            return std::isdigit(static_cast<unsigned char>(c));
-        })) {
+    if (max < 0) {
         return std::nullopt;
     }
-    int value = 0;
-    for (char c : text) {
-        value = value * 10 + (c - '0');
-    }
-    if (value > max) {
+    const auto value = parseWholeNumber(text, static_cast<unsigned>(max));
+    if (!value) {
         return std::nullopt;
     }
-    return value;
+    return static_cast<int>(*value);
 }
 
 std::optional<std::uint16_t> parseFirmware(std::string_view text) {
+    // Blanks would let "2. 9" pass the two-digit rule below.
+    if (text.find_first_of(" \t") != std::string_view::npos) {
+        return std::nullopt;
+    }
     const auto dot = text.find('.');
     if (dot == std::string_view::npos) {
         return std::nullopt;

@@ -1,4 +1,4 @@
-// Settings of one simulator run and the strict parsing of their command-line texts.
+// Settings of one simulator run and the parsing of their command-line texts.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,7 @@ struct SimOptions {
 // "2.09" is major 2 minor 9; "2.9" is refused, as it could mean either 2.09 or 2.90.
 std::optional<std::uint16_t> parseFirmware(std::string_view text);
 
-// Digits only (no sign, no blanks), at most `max`.
+// A whole number as parseWholeNumber reads it (digits, blanks around allowed, no sign), at most `max`.
 std::optional<int> parseCount(std::string_view text, int max);
 
 }  // namespace zeze::sim
