@@ -1,0 +1,58 @@
+// Reading HOST[:PORT] with the window's strict port check.
+#include "cli/endpoint.h"
+
+#include "link/tcp_socket.h"
+
+namespace zeze::cli {
+
+QString Endpoint::text() const {
+    const QString shownHost = host.contains(QLatin1Char(':')) ? QStringLiteral("[%1]").arg(host) : host;
+    return QStringLiteral("%1:%2").arg(shownHost).arg(port);
+}
+
+EndpointResult parseEndpoint(const QString& text) {
+    const QString trimmed = text.trimmed();
+    QString host = trimmed;
+    QString portText;
+    if (trimmed.startsWith(QLatin1Char('['))) {
+        const auto close = trimmed.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return {{}, QStringLiteral("'%1' has no closing ']'").arg(text)};
+        host = trimmed.mid(1, close - 1);
+        const QString rest = trimmed.mid(close + 1);
+        if (!rest.isEmpty() && !rest.startsWith(QLatin1Char(':')))
+            return {{}, QStringLiteral("'%1' is not HOST[:PORT]").arg(text)};
+        portText = rest.mid(1);
+        if (rest.isEmpty())
+            portText = QString::number(kDefaultBoxPort);
+    } else if (trimmed.count(QLatin1Char(':')) == 1) {
+        const auto colon = trimmed.indexOf(QLatin1Char(':'));
+        host = trimmed.left(colon);
+        portText = trimmed.mid(colon + 1);
+    } else {
+        portText = QString::number(kDefaultBoxPort);  // no port, or a bare IPv6 address
+    }
+    if (host.isEmpty())
+        return {{}, QStringLiteral("'%1' names no host").arg(text)};
+    const auto port = TcpSocket::parsePort(portText);
+    if (!port)
+        return {{}, QStringLiteral("'%1': the port must be a whole number from 1 to 65535").arg(text)};
+    return {{host, *port}, {}};
+}
+
+EndpointListResult parseHostList(const QString& text) {
+    EndpointListResult result;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const EndpointResult parsed = parseEndpoint(line);
+        if (!parsed.error.isEmpty())
+            return {{}, QStringLiteral("line %1: %2").arg(i + 1).arg(parsed.error)};
+        result.endpoints.push_back(parsed.endpoint);
+    }
+    return result;
+}
+
+}  // namespace zeze::cli
