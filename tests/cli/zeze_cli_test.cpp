@@ -1,0 +1,342 @@
+// zeze against simulator processes and small loopback servers on 127.0.0.1: backup and restore
+// through files, hand-edited files, refused files that send nothing, boxes that fail beside others,
+// and the .bin record byte for byte.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <algorithm>
+
+#include "cli/zeze_cli.h"
+#include "e2e/sim_process.h"
+#include "version.h"
+
+namespace zeze::cli {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The box's real pause is seconds long. The simulator ends a download after its quiet gap (--stall),
+// so the pause must outlast that, or the read-back request would count as part of the download.
+constexpr int kSimStallMs = 100;
+std::chrono::milliseconds shortPause(std::uint8_t) {
+    return 3 * std::chrono::milliseconds(kSimStallMs);
+}
+
+struct ZezeRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+ZezeRun zeze(const QStringList& arguments, bool progress = false) {
+    ZezeRun run;
+    CliIo io{[&](std::string_view text) { run.out += text; }, [&](std::string_view text) { run.err += text; },
+             progress};
+    run.status = runZeze(arguments, io, BoxTiming{1000ms, &shortPause});
+    return run;
+}
+
+QString host(quint16 port) {
+    return QStringLiteral("127.0.0.1:%1").arg(port);
+}
+
+// A loopback port with nothing listening: the connect is refused.
+quint16 refusedPort() {
+    QTcpServer server;
+    EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    return server.serverPort();
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray replaced(QByteArray text, const QByteArray& from, const QByteArray& to) {
+    EXPECT_TRUE(text.contains(from)) << from.toStdString();
+    return text.replace(from, to);
+}
+
+constexpr char kFreshPin7[] = R"({"pin": 7, "command": "", "invert": false, "ports": [1]})";
+constexpr char kEditedPin7[] = R"({"pin": 7, "command": "20 01 22", "invert": true, "ports": [2, 4]})";
+
+class ZezeCli : public ::testing::Test {
+  protected:
+    e2e::SimProcess* startSim(const QString& firmware) {
+        m_sims.push_back(std::make_unique<e2e::SimProcess>());
+        e2e::SimProcess* sim = m_sims.back().get();
+        EXPECT_TRUE(sim->start({"--firmware", firmware, "--stall", QString::number(kSimStallMs)}))
+            << sim->failure().toStdString();
+        return sim;
+    }
+    QString path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
+
+    // A fresh box's document with pin 7 and the destination port edited by hand.
+    QByteArray editedDocument(quint16 fromPort) {
+        const ZezeRun get = zeze({"get", host(fromPort)});
+        EXPECT_EQ(get.status, kExitOk) << get.err;
+        return replaced(replaced(QByteArray::fromStdString(get.out), kFreshPin7, kEditedPin7),
+                        "\"destPort\": 5000", "\"destPort\": 6001");
+    }
+
+    QTemporaryDir m_dir;
+    std::vector<std::unique_ptr<e2e::SimProcess>> m_sims;
+};
+
+TEST_F(ZezeCli, BackupEditRestoreAndCompare) {
+    e2e::SimProcess* a = startSim("2.10");
+    e2e::SimProcess* b = startSim("2.10");
+
+    const ZezeRun get = zeze({"get", host(a->port()), "-o", path("fresh.json")});
+    ASSERT_EQ(get.status, kExitOk) << get.err;
+    EXPECT_EQ(get.out, "");
+    const QByteArray fresh = readAll(path("fresh.json"));
+    EXPECT_TRUE(
+        fresh.startsWith("{\n  \"format\": \"zeze-programming\",\n  \"version\": 1,\n  \"firmware\": "
+                         "\"2.10\",\n  \"pinSize\": 55,\n"));
+    EXPECT_TRUE(fresh.contains("\"gateway\": \"192.168.254.254\""));
+
+    // Edited by hand, sent, read back by the send itself and again by get.
+    const QByteArray edited =
+        replaced(replaced(fresh, kFreshPin7, kEditedPin7), "\"destPort\": 5000", "\"destPort\": 6001");
+    writeAll(path("edited.json"), edited);
+    const ZezeRun send = zeze({"send", host(a->port()), path("edited.json")});
+    EXPECT_EQ(send.status, kExitOk) << send.err;
+    EXPECT_EQ(send.out, host(a->port()).toStdString() +
+                            ": programmed and verified (firmware 2.10, 55 bytes per pin)\n"
+                            "1 of 1 boxes programmed, 0 failed\n");
+    ASSERT_EQ(zeze({"get", host(a->port()), "-o", path("backup.json")}).status, kExitOk);
+    EXPECT_EQ(readAll(path("backup.json")), edited);
+
+    // The backup restored onto a second box: nothing differs.
+    ASSERT_EQ(zeze({"send", host(b->port()), path("backup.json")}).status, kExitOk);
+    const ZezeRun same = zeze({"diff", host(b->port()), path("backup.json")});
+    EXPECT_EQ(same.status, kExitOk) << same.err;
+    EXPECT_EQ(same.out, "");
+
+    const ZezeRun differ = zeze({"diff", path("fresh.json"), host(b->port())});
+    EXPECT_EQ(differ.status, kExitFailed) << differ.err;
+    EXPECT_EQ(differ.out,
+              "dest port: 5000 -> 6001\n"
+              "pin 7 command: (none) -> 20 01 22\n"
+              "pin 7 invert: no -> yes\n"
+              "pin 7 ports: 1 -> 2,4\n");
+    EXPECT_EQ(zeze({"diff", path("edited.json"), path("backup.json")}).status, kExitOk);
+}
+
+TEST_F(ZezeCli, BadFilesAreRefusedWithPathAndNothingIsSent) {
+    e2e::SimProcess* longBox = startSim("2.10");
+    e2e::SimProcess* shortBox = startSim("2.09");
+    const QByteArray good = editedDocument(longBox->port());
+    const QStringList boxes{host(longBox->port()), host(shortBox->port())};
+
+    struct Case {
+        const char* name;
+        QByteArray from, to;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"type.json", R"("invert": true)", R"("invert": "yes")",
+         ": pins[5].invert: expected true or false, found \"yes\"; nothing was sent\n"},
+        {"pin.json",
+         R"({"pin": 9, "command": "", "invert": false, "ports": [1]},)"
+         "\n    ",
+         "", ": pins[7].pin: expected 9, found 10; pin 9 is missing or out of order; nothing was sent\n"},
+        {"octet.json", R"("subnetMask": "255.255.255.0")", R"("subnetMask": "255.256.255.0")",
+         ": network.subnetMask: octet 2 \"256\" is not a whole number from 0 to 255; nothing was sent\n"},
+    };
+    for (const Case& c : cases) {
+        writeAll(path(c.name), replaced(good, c.from, c.to));
+        const ZezeRun run = zeze(QStringList{"send"} + boxes + QStringList{path(c.name)});
+        EXPECT_EQ(run.status, kExitRefused) << c.name;
+        EXPECT_EQ(run.err, "zeze: send: " + path(c.name).toStdString() + c.error);
+        EXPECT_EQ(run.out, "");
+    }
+
+    // 31 bytes fit the long box but not the short one: neither is programmed.
+    QByteArray command = "11";
+    for (int i = 1; i < 31; ++i)
+        command += " 11";
+    writeAll(path("long.json"),
+             replaced(good, R"("command": "20 01 22")", "\"command\": \"" + command + "\""));
+    const ZezeRun run = zeze(QStringList{"send"} + boxes + QStringList{path("long.json")});
+    EXPECT_EQ(run.status, kExitRefused);
+    EXPECT_EQ(run.err,
+              "zeze: send: " + path("long.json").toStdString() + " does not fit " +
+                  host(shortBox->port()).toStdString() +
+                  " (firmware 2.09, 30 bytes per pin): pins[5].command: 31 bytes, more than the 30 a pin "
+                  "of this box holds; nothing was sent\n");
+    // Both boxes still hold what they started with (the simulator serves its clients in order).
+    for (e2e::SimProcess* sim : {longBox, shortBox}) {
+        const ZezeRun get = zeze({"get", host(sim->port())});
+        ASSERT_EQ(get.status, kExitOk);
+        EXPECT_NE(get.out.find(kFreshPin7), std::string::npos) << sim->port();
+        EXPECT_NE(get.out.find("\"destPort\": 5000"), std::string::npos) << sim->port();
+    }
+}
+
+TEST_F(ZezeCli, OneBoxFailingNeverStopsTheOthers) {
+    e2e::SimProcess* a = startSim("2.10");
+    e2e::SimProcess* b = startSim("2.09");
+    QTcpServer silent;  // accepts and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    const quint16 refused = refusedPort();
+    writeAll(path("plan.json"), editedDocument(a->port()));
+    writeAll(path("hosts.txt"), ("# rack 1\n" + host(a->port()) + "\n" + host(refused) + "\n").toUtf8());
+
+    const ZezeRun run = zeze({"send", "--jobs", "2", "--hosts", path("hosts.txt"), host(silent.serverPort()),
+                              host(b->port()), path("plan.json")});
+    EXPECT_EQ(run.status, kExitFailed);
+    EXPECT_EQ(run.err, "zeze: send: 2 of 4 boxes failed\n");
+    const QStringList lines = QString::fromStdString(run.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << run.out;
+    EXPECT_EQ(lines.last(), "2 of 4 boxes programmed, 2 failed");
+    QStringList results = lines.mid(0, 4);
+    results.sort();
+    QStringList expected{
+        host(a->port()) + ": programmed and verified (firmware 2.10, 55 bytes per pin)",
+        host(b->port()) + ": programmed and verified (firmware 2.09, 30 bytes per pin)",
+        host(refused) + ": failed: connection refused",
+        host(silent.serverPort()) + ": failed: no reply within 1 s",
+    };
+    expected.sort();
+    EXPECT_EQ(results, expected);
+    EXPECT_TRUE(b->waitForLine(QRegularExpression("^download 848 bytes stored: .*pin 7 command"), 5000));
+
+    // On a terminal a progress line is kept on standard error, cleared before each result line.
+    const ZezeRun info = zeze({"info", host(refused), host(a->port()), "--jobs", "1"}, true);
+    EXPECT_EQ(info.status, kExitFailed);
+    EXPECT_EQ(info.err,
+              "\r\x1b[Kzeze info: 0 of 2 boxes done, 0 failed"
+              "\r\x1b[K\r\x1b[Kzeze info: 1 of 2 boxes done, 1 failed"
+              "\r\x1b[K\r\x1b[K"
+              "zeze: info: 1 of 2 boxes failed\n");
+    EXPECT_EQ(info.out, host(refused).toStdString() + ": failed: connection refused\n" +
+                            host(a->port()).toStdString() + ": firmware 2.10, 55 bytes per pin\n" +
+                            "1 of 2 boxes answered, 1 failed\n");
+}
+
+// A box on a local server that reports firmware 2.10, answers every dump request with `dump`, and
+// stores nothing.
+class ScriptedBox {
+  public:
+    explicit ScriptedBox(QByteArray dump) : m_dump(std::move(dump)) {
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            QTcpSocket* client = m_server.nextPendingConnection();
+            QObject::connect(client, &QTcpSocket::readyRead, client, [this, client] {
+                const QByteArray request = client->readAll();
+                if (request == QByteArray("\xFF\x00\x02", 3))
+                    client->write(QByteArray("\xFF\x00\x00\x05\x0A\x02", 6));
+                if (request == QByteArray("\xFF\x01\x01", 3))
+                    client->write(m_dump);
+            });
+        });
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+  private:
+    QByteArray m_dump;
+    QTcpServer m_server;
+};
+
+TEST_F(ZezeCli, ADumpOfTheWrongSizeIsGivenUpAfterSilence) {
+    ScriptedBox box(QByteArray("\xFF\x01\x00", 3) + QByteArray(845, '\0'));  // 848 bytes, 1448 expected
+    const ZezeRun run = zeze({"get", host(box.port()), "-o", path("cut.json")});
+    EXPECT_EQ(run.status, kExitFailed);
+    EXPECT_EQ(run.err, "zeze: get: " + host(box.port()).toStdString() +
+                           ": dump reply cut short: 848 of 1448 bytes, then 2 s of silence\n");
+    EXPECT_FALSE(QFile::exists(path("cut.json")));
+}
+
+TEST_F(ZezeCli, ABoxThatKeptItsOldProgrammingFailsTheReadBack) {
+    e2e::SimProcess* sim = startSim("2.10");
+    writeAll(path("plan.json"), editedDocument(sim->port()));
+    ScriptedBox box(QByteArray("\xFF\x01\x00", 3) + QByteArray(1445, '\0'));  // an all-zero programming
+    const ZezeRun run = zeze({"send", host(box.port()), path("plan.json")});
+    EXPECT_EQ(run.status, kExitFailed);
+    EXPECT_EQ(run.err, "zeze: send: 1 of 1 boxes failed\n");
+    const std::string expected =
+        host(box.port()).toStdString() +
+        ": failed: read back differs in 37 fields: gateway: 192.168.254.254 -> 0.0.0.0; "
+        "subnet mask: 255.255.255.0 -> 0.0.0.0; ";
+    EXPECT_EQ(run.out.substr(0, expected.size()), expected);
+    EXPECT_NE(
+        run.out.find("; pin 7 command: 20 01 22 -> (none); pin 7 invert: yes -> no; pin 7 ports: 2,4 -> "
+                     "(none); "),
+        std::string::npos);
+}
+
+struct RecordCase {
+    const char* firmware;
+    qsizetype size;
+    qsizetype pin7;  // offset of pin 7's record: 80 + 5 * (pin size + 2)
+};
+
+class ZezeRecord : public ZezeCli, public ::testing::WithParamInterface<RecordCase> {};
+
+TEST_P(ZezeRecord, BinRoundTripIsByteExact) {
+    const RecordCase& param = GetParam();
+    e2e::SimProcess* source = startSim(param.firmware);
+    e2e::SimProcess* target = startSim(param.firmware);
+    writeAll(path("plan.json"), editedDocument(source->port()));
+    const ZezeRun send = zeze({"send", "--no-verify", host(source->port()), path("plan.json")});
+    EXPECT_EQ(send.status, kExitOk) << send.err;
+    EXPECT_NE(send.out.find(": programmed, not read back (firmware "), std::string::npos) << send.out;
+
+    ASSERT_EQ(zeze({"get", host(source->port()), "-o", path("source.bin")}).status, kExitOk);
+    const QByteArray record = readAll(path("source.bin"));
+    ASSERT_EQ(record.size(), param.size);
+    // Header, gateway 192.168.254.254, mask 255.255.255.0, address 192.168.254.102, port 23, dest
+    // 192.168.254.103, dest port 6001 (17 71), speeds 5, parity flags, suppress.
+    EXPECT_EQ(record.left(36).toHex(' '),
+              "ff 01 00 c0 a8 fe fe ff ff ff 00 c0 a8 fe 66 00 17 c0 a8 fe 67 17 71 05 05 05 05 00 00 00 00 "
+              "00 00 00 00 01");
+    // Pin 7: three bytes, steering invert (80) + ports 2 (02) and 4 (08), then the bytes, zero-padded.
+    EXPECT_EQ(record.mid(param.pin7, 6).toHex(' '), "03 8a 20 01 22 00");
+
+    ASSERT_EQ(zeze({"send", host(target->port()), path("source.bin")}).status, kExitOk);
+    ASSERT_EQ(zeze({"get", host(target->port()), "-o", path("target.bin")}).status, kExitOk);
+    EXPECT_EQ(readAll(path("target.bin")), record);
+}
+
+INSTANTIATE_TEST_SUITE_P(PinSizes, ZezeRecord,
+                         ::testing::Values(RecordCase{"2.09", 848, 80 + 5 * 32},
+                                           RecordCase{"2.10", 1448, 80 + 5 * 57}));
+
+TEST(ZezeCommandLine, HelpVersionAndUsageErrors) {
+    const ZezeRun version = zeze({"--version"});
+    EXPECT_EQ(version.status, kExitOk);
+    EXPECT_EQ(version.out, "zeze " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
+                               "." + std::to_string(kVersionRevision) + "\n");
+    const ZezeRun help = zeze({"send", "--help"});
+    EXPECT_EQ(help.status, kExitOk);
+    EXPECT_EQ(
+        help.out.rfind("Usage: zeze send [--no-verify] [--jobs N] [--hosts FILE] HOST[:PORT]... FILE\n", 0),
+        0u);
+
+    const ZezeRun unknown = zeze({"program", "127.0.0.1"});
+    EXPECT_EQ(unknown.status, kExitRefused);
+    EXPECT_EQ(unknown.err, "zeze: 'program' is not a zeze command; see zeze --help\n");
+    EXPECT_EQ(zeze({"info", "--jobs", "0", "127.0.0.1"}).err,
+              "zeze: info: --jobs wants a whole number of at least 1, not '0'\n");
+    EXPECT_EQ(zeze({"get", "127.0.0.1", "127.0.0.2"}).err,
+              "zeze: get: one box wanted; see zeze get --help\n");
+    EXPECT_EQ(zeze({"send", "127.0.0.1:1", "/nonexistent/plan.json"}).err,
+              "zeze: send: /nonexistent/plan.json: No such file or directory; nothing was sent\n");
+    EXPECT_EQ(zeze({"get", "--frob", "127.0.0.1"}).err, "zeze: get: Unknown option 'frob'.\n");
+}
+
+}  // namespace
+}  // namespace zeze::cli
