@@ -60,6 +60,35 @@ inline constexpr char kAddressTip[] = "The box's IP address or host name";
 inline constexpr char kPortTip[] = "The TCP port the tool connects to";
 inline constexpr char kReadShortTip[] = "Read the next dump with 30 command bytes per pin";
 
+// Accessible names and descriptions: what a screen reader says a control is and where it stands.
+// Octets count from the left, so octet 1 is the box with array index 3. %1 pin number, %2 port 1..4.
+inline constexpr char kAccPinLabel[] = "Pin %1";
+inline constexpr char kAccPinCommand[] = "Pin %1 command";
+inline constexpr char kAccPinInvert[] = "Pin %1 invert";
+inline constexpr char kAccPinSendToPort[] = "Pin %1 send to port %2";
+inline constexpr char kAccPinLabelKeys[] = "Space fills the command of pin %1 with the count pattern 01 02 03 ...";
+// %1 the heading, %2 and %3 the first and last pin under it
+inline constexpr char kAccHeading[] = "%1 heading over pins %2 to %3";
+inline constexpr char kAccSendToPort[] = "Send to port %1";
+inline constexpr char kAccColumnHeadingKeys[] =
+    "Space sets this column in all 24 pins, Shift+Space clears it";
+inline constexpr char kAccPortSteeringKeys[] =
+    "Space sends every pin to port 1 only, not inverted, with its row number as command";
+// %1 serial port 1..4
+inline constexpr char kAccSerialSpeed[] = "Serial port %1 speed";
+inline constexpr char kAccSerialParity[] = "Serial port %1 parity";
+// %1 the address, %2 octet 1..4
+inline constexpr char kAccOctet[] = "%1 octet %2";
+inline constexpr char kAccDestAddress[] = "Destination IP Address";
+inline constexpr char kAccDestPort[] = "Destination TCP Port";
+inline constexpr char kAccZezePortSetting[] = "Zeze TCP Port setting";
+inline constexpr char kAccActivityLog[] = "Activity log";
+inline constexpr char kAccActivityLogKeys[] = "Activity log; click or press Delete to clear it";
+inline constexpr char kAccPortLock[] = "Lock Zeze TCP Port";
+inline constexpr char kAccPortLockKeys[] = "Space locks or unlocks the connection port";
+inline constexpr char kAccEnterConnects[] = "; Enter connects";
+inline constexpr char kAccSheetScroll[] = "Programming sheet";
+
 // Activity log lines
 inline constexpr char kConnectAttempt[] = "Connect attempt";
 inline constexpr char kSuccess[] = "Success!";
@@ -72,7 +101,23 @@ inline constexpr char kHintNothing[] = "Hint: Nothing at that address. Check IP 
 inline constexpr char kHintPort[] = "Hint: Couldn't connect to that Port. Check port.";
 inline constexpr char kDownloadBusy[] =
     "Not sent: the previous download is still in its transfer pause. Try again when it ends.";
+inline constexpr char kCouldntSendDownload[] = "Couldn't send download";
+inline constexpr char kDownloadNotTaken[] =
+    "Couldn't send download: the connection did not take it. Nothing was written to the box.";
+inline constexpr char kDownloadWhileAwaitingDump[] =
+    "Not sent: Get from Zeze is still waiting for the box's programming. Try again when it has arrived.";
+inline constexpr char kIdOnLateConnect[] = "Connected after the wait: ID request sent";
 // %1: number of bytes dropped
 inline constexpr char kPartialDropped[] = "Dropped %1 bytes from the box: the message was never completed.";
+// %1: number of bytes discarded
+inline constexpr char kTailDiscarded[] =
+    "Discarded %1 more bytes of the dropped message; the line is quiet again.";
+// Why "Get from Zeze" ended without the box's programming.
+inline constexpr char kDumpGaveUp[] = "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged.";
+inline constexpr char kDumpDisconnected[] = "Get from Zeze cancelled by Disconnect. The sheet is unchanged.";
+inline constexpr char kDumpConnectionLost[] = "Get from Zeze failed: the connection ended. The sheet is unchanged.";
+inline constexpr char kDumpTimedOut[] = "Get from Zeze failed: no reply within 10 s. The sheet is unchanged.";
+inline constexpr char kDumpNotTaken[] =
+    "Couldn't send dump request: the connection did not take it. The sheet is unchanged.";
 
 }  // namespace zeze::text

@@ -59,14 +59,16 @@ FrmMain::FrmMain(std::unique_ptr<Socket> socket, QWidget* parent)
     m_socket->setParent(nullptr);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    m_partialTimer = new QTimer(this);
-    m_partialTimer->setSingleShot(true);
+    m_deadlineTimer = new QTimer(this);
+    m_deadlineTimer->setSingleShot(true);
+    m_deadlineTimer->setTimerType(Qt::PreciseTimer);
     buildWidgets();
     buildMenu();
     bindEdits();
 
     connect(Timer1, &QTimer::timeout, this, &FrmMain::onTimerTick);
-    connect(m_partialTimer, &QTimer::timeout, this, &FrmMain::dropPartialMessage);
+    connect(m_deadlineTimer, &QTimer::timeout, this, &FrmMain::onDeadline);
+    connect(m_socket.get(), &Socket::connected, this, &FrmMain::onSocketConnected);
     connect(m_socket.get(), &Socket::dataArrived, this, &FrmMain::onDataArrived);
     connect(m_socket.get(), &Socket::errorOccurred, this, &FrmMain::onSocketError);
     loadForm();
@@ -80,10 +82,6 @@ QString FrmMain::startTitle() {
         .arg(kVersionMajor)
         .arg(kVersionMinor)
         .arg(kVersionRevision);
-}
-
-int FrmMain::transferPauseMs(std::uint8_t msgLength) {
-    return (24 * msgLength + 77) * 4;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -200,6 +198,46 @@ bool FrmMain::sendRequest(std::span<const Byte> bytes) {
         QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
 }
 
+void FrmMain::endDumpWithout(DumpFailure why) {
+    if (m_transfers.dumpFailed(m_sheet)) {
+        showSheet();
+        switch (why) {
+            case DumpFailure::GaveUp:
+                log(text::kDumpGaveUp);
+                break;
+            case DumpFailure::Disconnected:
+                log(text::kDumpDisconnected);
+                break;
+            case DumpFailure::ConnectionLost:
+                log(text::kDumpConnectionLost);
+                break;
+            case DumpFailure::TimedOut:
+                log(text::kDumpTimedOut);
+                break;
+            case DumpFailure::SendFailed:
+                log(text::kDumpNotTaken);
+                break;
+        }
+    }
+    setTransferIdle();
+    trimActivityLog();
+}
+
+void FrmMain::armDeadline() {
+    // While a message is arriving its silence rule decides; the dump's own limit counts only for a
+    // reply that has not begun.
+    std::optional<MessageAssembler::Clock::time_point> due = m_assembler.deadline();
+    if (!due && m_assembler.heldBytes() == 0)
+        due = m_transfers.dumpDeadline();
+    if (!due) {
+        m_deadlineTimer->stop();
+        return;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(*due - MessageAssembler::Clock::now()).count();
+    m_deadlineTimer->start(static_cast<int>(std::max<long long>(0, left)));
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Connection
 
@@ -208,6 +246,7 @@ void FrmMain::onConnectClicked() {
     Zeze_Address->setEnabled(false);
     Zeze_Port->setEnabled(false);
     m_assembler.clear();
+    m_idOnLateConnect = false;
     m_socket->connectTo(Zeze_Address->currentText(), Zeze_Port->text());
     log(text::kConnectAttempt);
     if (!Wait(kConnectWaitMs))
@@ -216,6 +255,9 @@ void FrmMain::onConnectClicked() {
         log(text::kSuccess);
     } else {
         log(text::kCouldntSendId);
+        // The attempt goes on; a connection that completes later still asks for the firmware, so the
+        // pin size is right before any download.
+        m_idOnLateConnect = m_socket->state() != kStateConnected;
     }
     trimActivityLog();
 }
@@ -226,11 +268,14 @@ void FrmMain::onDisconnectClicked() {
     log(text::kDisconnectLine);
     m_socket->close();
     m_assembler.clear();
-    m_partialTimer->stop();
+    m_idOnLateConnect = false;
     Connect->setEnabled(true);
     setWindowTitle(startTitle());
     m_sheet.FirmwareVersion = 0;
-    trimActivityLog();
+    // Nothing more can arrive: an awaited dump has failed, and the buttons are released whatever
+    // they were waiting for.
+    endDumpWithout(DumpFailure::Disconnected);
+    armDeadline();
 }
 
 void FrmMain::onSocketError(int number, const QString& description) {
@@ -251,6 +296,17 @@ void FrmMain::onSocketError(int number, const QString& description) {
     trimActivityLog();
 }
 
+void FrmMain::onSocketConnected() {
+    if (!m_idOnLateConnect)
+        return;
+    m_idOnLateConnect = false;
+    if (sendRequest(kIdRequest))
+        log(text::kIdOnLateConnect);
+    else
+        log(text::kCouldntSendId);
+    trimActivityLog();
+}
+
 void FrmMain::onPortLabelClicked() {
     Zeze_Port->setEnabled(!Zeze_Port->isEnabled());
 }
@@ -268,9 +324,14 @@ void FrmMain::onTimerTick() {
         Connect->setEnabled(true);
     }
     if (stateShowsLocalEnd(state)) {
-        Zeze_State->setToolTip(
-            QStringLiteral("%1:%2").arg(m_socket->localAddress()).arg(m_socket->localPort()));
+        // The local end is known only once connected; until then the box shows no tooltip.
+        const quint16 port = m_socket->localPort();
+        Zeze_State->setToolTip(port == 0 ? QString()
+                                         : QStringLiteral("%1:%2").arg(m_socket->localAddress()).arg(port));
     }
+    // A dump cannot arrive on a connection that has ended (closed by the peer, failed, or closed).
+    if (m_transfers.awaitingDump() && state != kStateConnected)
+        endDumpWithout(DumpFailure::ConnectionLost);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -291,10 +352,11 @@ void FrmMain::onGpiRequestClicked() {
 void FrmMain::onDumpRequestClicked() {
     if (m_socket->state() == kStateConnected) {
         setTransferWaiting();
-        for (PinRow& pin : m_sheet.pins)
-            pin.command.clear();
+        m_transfers.requestDump(m_sheet, MessageAssembler::Clock::now());
         showSheet();
-        sendRequest(kDumpRequest);
+        if (!sendRequest(kDumpRequest))
+            endDumpWithout(DumpFailure::SendFailed);
+        armDeadline();
     } else {
         log(text::kCouldntSendDump);
         setTransferIdle();
@@ -305,15 +367,9 @@ void FrmMain::onDumpRequestClicked() {
 void FrmMain::onDataArrived(const QByteArray& bytes) {
     const std::span<const Byte> arrival(reinterpret_cast<const Byte*>(bytes.constData()),
                                         static_cast<std::size_t>(bytes.size()));
-    const auto message = m_assembler.feed(arrival, dumpReadLength(m_sheet));
-    if (!message) {
-        // Part of a message: wait for the rest, but not for ever.
-        if (!m_partialTimer->isActive())
-            m_partialTimer->start(kPartialMessageTimeoutMs);
-        return;
-    }
-    m_partialTimer->stop();
-    handleMessage(*message);
+    if (const auto message = m_assembler.feed(arrival, dumpReadLength(m_sheet)))
+        handleMessage(*message);
+    armDeadline();
 }
 
 void FrmMain::handleMessage(std::span<const Byte> message) {
@@ -323,38 +379,44 @@ void FrmMain::handleMessage(std::span<const Byte> message) {
         setWindowTitle(startTitle() + QLatin1String(text::kFirmwareTitleInfix) +
                        fromStd(*reply.firmwareText));
     }
-    if (reply.config)
+    if (reply.config) {
+        m_transfers.dumpRead();
         showSheet();
+    }
+    // Any message releases the buttons, even one that is not the awaited dump.
     setTransferIdle();
     trimActivityLog();
     log(fromStd(reply.line));
     trimActivityLog();
 }
 
-void FrmMain::dropPartialMessage() {
-    const auto held = m_assembler.heldFor();
-    if (!held)
-        return;
-    const auto remaining = std::chrono::milliseconds(kPartialMessageTimeoutMs) -
-                           std::chrono::duration_cast<std::chrono::milliseconds>(*held);
-    if (remaining.count() > 0) {
-        m_partialTimer->start(static_cast<int>(remaining.count()));
-        return;
+void FrmMain::onDeadline() {
+    if (const auto expiry = m_assembler.poll()) {
+        if (expiry->kind == MessageAssembler::Expiry::Kind::GaveUp) {
+            log(QString(text::kPartialDropped).arg(expiry->bytes));
+            if (m_transfers.awaitingDump())
+                endDumpWithout(DumpFailure::GaveUp);
+            setTransferIdle();
+        } else if (expiry->bytes > 0) {
+            log(QString(text::kTailDiscarded).arg(expiry->bytes));
+        }
+        trimActivityLog();
+    } else if (const auto due = m_transfers.dumpDeadline();
+               due && m_assembler.heldBytes() == 0 && MessageAssembler::Clock::now() >= *due) {
+        endDumpWithout(DumpFailure::TimedOut);
     }
-    log(QString(text::kPartialDropped).arg(m_assembler.heldBytes()));
-    m_assembler.clear();
-    setTransferIdle();
-    trimActivityLog();
+    armDeadline();
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Download
 
 void FrmMain::onDownloadClicked() {
-    if (m_downloadPausing) {
-        // A reply can release the buttons during the transfer pause; a second download nested inside the
-        // first would overlap two configurations on the wire.
-        log(text::kDownloadBusy);
+    if (m_transfers.pausing() || m_transfers.awaitingDump()) {
+        // A reply can release the buttons during the transfer pause, or while a dump is still awaited:
+        // a second download nested inside the first would overlap two configurations on the wire, and
+        // one sent while awaiting a dump would write the commands the request emptied.
+        log(m_transfers.pausing() ? text::kDownloadBusy : text::kDownloadWhileAwaitingDump);
         trimActivityLog();
         return;
     }
@@ -367,11 +429,16 @@ void FrmMain::onDownloadClicked() {
         setTransferIdle();
         return;
     }
-    if (m_socket->state() == kStateConnected) {
-        sendRequest(download.message);
-        m_downloadPausing = true;
-        const bool completed = Wait(transferPauseMs(m_sheet.GPIMsgLength));
-        m_downloadPausing = false;
+    if (m_socket->state() != kStateConnected) {
+        log(text::kCouldntSendDownload);
+        trimActivityLog();
+    } else if (!sendRequest(download.message)) {
+        log(text::kDownloadNotTaken);
+        trimActivityLog();
+    } else {
+        m_transfers.beginPause();
+        const bool completed = Wait(static_cast<int>(transferPause(m_sheet.GPIMsgLength).count()));
+        m_transfers.endPause();
         if (!completed)
             return;
     }

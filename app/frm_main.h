@@ -13,6 +13,7 @@
 #include "link/socket.h"
 #include "model/sheet.h"
 #include "protocol/message_assembler.h"
+#include "protocol/transfer.h"
 
 class QAction;
 class QCheckBox;
@@ -34,7 +35,6 @@ class FrmMain : public QMainWindow {
   public:
     static constexpr int kTimerIntervalMs = 100;
     static constexpr int kConnectWaitMs = 1000;
-    static constexpr int kPartialMessageTimeoutMs = 2000;
 
     // Takes the socket to use; without one it makes a TcpSocket.
     explicit FrmMain(std::unique_ptr<Socket> socket = nullptr, QWidget* parent = nullptr);
@@ -43,8 +43,6 @@ class FrmMain : public QMainWindow {
     const Sheet& sheet() const { return m_sheet; }
     Socket& socket() { return *m_socket; }
     static QString startTitle();
-    // The transfer pause after a download: (24 * GPIMsgLength + 77) * 4 ms.
-    static int transferPauseMs(std::uint8_t msgLength);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -65,11 +63,16 @@ class FrmMain : public QMainWindow {
     void setTransferWaiting();
     void setTransferIdle();
     bool sendRequest(std::span<const Byte> bytes);
+    // Ends an awaited dump that did not come: the emptied commands back, one line, buttons idle.
+    void endDumpWithout(DumpFailure why);
+    // Arms m_deadlineTimer for the next time-out of the receive path or the awaited dump.
+    void armDeadline();
 
     // Handlers
     void onConnectClicked();
     void onDisconnectClicked();
     void onSocketError(int number, const QString& description);
+    void onSocketConnected();
     void onPortLabelClicked();
     void onTimerTick();
     void onIdRequestClicked();
@@ -78,7 +81,7 @@ class FrmMain : public QMainWindow {
     void onDownloadClicked();
     void onDataArrived(const QByteArray& bytes);
     void handleMessage(std::span<const Byte> message);
-    void dropPartialMessage();
+    void onDeadline();
     void onCommandLeft(int row);
     void onText2HexChanged();
     void onText2HexLeft();
@@ -88,9 +91,11 @@ class FrmMain : public QMainWindow {
     Sheet m_sheet;
     std::unique_ptr<Socket> m_socket;
     MessageAssembler m_assembler;
+    Transfers m_transfers;
     QTimer* Timer1 = nullptr;
-    QTimer* m_partialTimer = nullptr;
-    bool m_downloadPausing = false;
+    QTimer* m_deadlineTimer = nullptr;
+    // A connect still under way when Connect stopped waiting: its ID request goes out when it completes.
+    bool m_idOnLateConnect = false;
 
     // Connection controls
     QLabel* Zeze_Address_Label = nullptr;

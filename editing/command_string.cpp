@@ -3,21 +3,19 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "model/numbers.h"
+
 namespace zeze {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return hexDigitValue(c) >= 0;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return c - 'A' + 10;
+unsigned hexValue(char c) {
+    return static_cast<unsigned>(hexDigitValue(c));
 }
 
 void appendHexByte(std::string& out, unsigned value) {

@@ -1,5 +1,5 @@
 // The window's TCP link to one box, as the small interface the window needs: a state number 0..9,
-// the local end, connect, send, close, and two events. TcpSocket implements it on QTcpSocket; tests
+// the local end, connect, send, close, and three events. TcpSocket implements it on QTcpSocket; tests
 // substitute a fake to produce errors a loopback cannot.
 #pragma once
 
@@ -45,6 +45,8 @@ class Socket : public QObject {
     virtual void close() = 0;
 
   signals:
+    // A connect has completed (state 7), however long after connectTo() it came.
+    void connected();
     void dataArrived(const QByteArray& bytes);
     void errorOccurred(int number, const QString& description);
 };

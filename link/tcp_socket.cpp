@@ -5,6 +5,8 @@
 #include <QHostAddress>
 #include <QMetaObject>
 
+#include "model/numbers.h"
+
 namespace zeze {
 namespace {
 
@@ -38,6 +40,7 @@ TcpSocket::TcpSocket(QObject* parent) : Socket(parent) {
     connect(&m_socket, &QTcpSocket::connected, this, [this] {
         m_connectTimer.stop();
         m_wasConnected = true;
+        emit connected();
     });
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpSocket::deliverData);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &TcpSocket::onError);
@@ -109,24 +112,11 @@ void TcpSocket::close() {
 }
 
 std::optional<quint16> TcpSocket::parsePort(const QString& text) {
-    const QString digits = text.trimmed();
-    if (digits.isEmpty()) {
+    const std::optional<unsigned> value = parseWholeNumber(text.trimmed().toStdString(), 65535);
+    if (!value || *value == 0) {
         return std::nullopt;
     }
-    int value = 0;
-    for (const QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-            return std::nullopt;
-        }
-        value = value * 10 + (c.unicode() - '0');
-        if (value > 65535) {
-            return std::nullopt;
-        }
-    }
-    if (value == 0) {
-        return std::nullopt;
-    }
-    return static_cast<quint16>(value);
+    return static_cast<quint16>(*value);
 }
 
 void TcpSocket::onError(QAbstractSocket::SocketError error) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "editing/command_string.h"
+#include "model/numbers.h"
 
 namespace zeze {
 namespace {
@@ -37,39 +38,6 @@ constexpr PortField kPortFields[] = {
     {&NetworkSettings::zezePort, kLabelZezePort, kOffZezePort},
     {&NetworkSettings::destPort, kLabelDestPort, kOffDestPort},
 };
-
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-// A whole decimal number with optional surrounding blanks, at most `max`; nothing otherwise.
-std::optional<unsigned> parseWholeNumber(std::string_view text, unsigned max) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    if (text.empty())
-        return std::nullopt;
-    unsigned value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-        if (value > max)
-            return std::nullopt;  // also keeps long digit runs from overflowing
-    }
-    return value;
-}
 
 std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";

@@ -1,4 +1,5 @@
-// Collecting TCP arrivals into whole messages by the lengths their first bytes announce.
+// Collecting TCP arrivals into whole messages by the lengths their first bytes announce, and giving up
+// on a message only after the line has gone silent.
 #include "protocol/message_assembler.h"
 
 #include "protocol/config_record.h"
@@ -30,8 +31,11 @@ std::optional<std::vector<Byte>> MessageAssembler::feed(std::span<const Byte> ar
                                                         std::uint8_t dumpLength, Clock::time_point now) {
     if (arrival.empty())
         return std::nullopt;
-    if (m_buffer.empty())
-        m_since = now;
+    m_lastByte = now;
+    if (m_discarding) {
+        m_discarded += arrival.size();
+        return std::nullopt;
+    }
     m_buffer.insert(m_buffer.end(), arrival.begin(), arrival.end());
     if (m_buffer.size() < requiredLength(m_buffer, dumpLength))
         return std::nullopt;
@@ -40,14 +44,35 @@ std::optional<std::vector<Byte>> MessageAssembler::feed(std::span<const Byte> ar
     return message;
 }
 
-void MessageAssembler::clear() {
-    m_buffer.clear();
+std::optional<MessageAssembler::Clock::time_point> MessageAssembler::deadline() const {
+    if (m_buffer.empty() && !m_discarding)
+        return std::nullopt;
+    return m_lastByte + kSilenceLimit;
 }
 
-std::optional<MessageAssembler::Clock::duration> MessageAssembler::heldFor(Clock::time_point now) const {
-    if (m_buffer.empty())
+std::optional<MessageAssembler::Expiry> MessageAssembler::poll(Clock::time_point now) {
+    const auto due = deadline();
+    if (!due || now < *due)
         return std::nullopt;
-    return now - m_since;
+    if (m_discarding) {
+        const Expiry ended{Expiry::Kind::DiscardEnded, m_discarded};
+        m_discarding = false;
+        m_discarded = 0;
+        return ended;
+    }
+    const Expiry gaveUp{Expiry::Kind::GaveUp, m_buffer.size()};
+    m_buffer.clear();
+    m_discarding = true;
+    m_discarded = 0;
+    // The discarding lasts until the line has been quiet for a whole limit from now.
+    m_lastByte = now;
+    return gaveUp;
+}
+
+void MessageAssembler::clear() {
+    m_buffer.clear();
+    m_discarding = false;
+    m_discarded = 0;
 }
 
 }  // namespace zeze

@@ -1,5 +1,5 @@
-// MessageAssembler: messages split over arrivals come out whole, merged ones stay one message, and
-// the age of held bytes is reported for the link's time-out.
+// MessageAssembler: messages split over arrivals come out whole, merged ones stay one message, and a
+// message is given up only after two seconds of silence, its rest discarded until the line is quiet.
 #include <gtest/gtest.h>
 
 #include "protocol/message_assembler.h"
@@ -83,28 +83,44 @@ TEST(MessageAssembler, WholeArrivalsPassAtOnceAsOneMessage) {
     EXPECT_FALSE(assembler.feed({}, kShortMsgLength).has_value());
 }
 
-TEST(MessageAssembler, HeldForAndClear) {
+TEST(MessageAssembler, GivesUpOnlySilentMessagesAndDiscardsTheirRest) {
+    using Kind = MessageAssembler::Expiry::Kind;
     const MessageAssembler::Clock::time_point t0{100s};
     MessageAssembler assembler;
-    EXPECT_FALSE(assembler.heldFor(t0).has_value());
+    EXPECT_FALSE(assembler.deadline().has_value());
+    EXPECT_FALSE(assembler.poll(t0 + 1h).has_value());
 
+    // Each new byte restarts the two seconds: a slow message is not a broken one.
     EXPECT_FALSE(assembler.feed(bytes("FF 01 00"), kShortMsgLength, t0).has_value());
-    EXPECT_EQ(assembler.heldFor(t0 + 250ms), MessageAssembler::Clock::duration(250ms));
-    // Later bytes do not make the oldest one younger.
-    EXPECT_FALSE(assembler.feed(bytes("01 02"), kShortMsgLength, t0 + 1s).has_value());
-    EXPECT_EQ(assembler.heldFor(t0 + 3s), MessageAssembler::Clock::duration(3s));
-
-    assembler.clear();
+    EXPECT_EQ(assembler.deadline(), t0 + 2s);
+    EXPECT_FALSE(assembler.feed(bytes("01 02"), kShortMsgLength, t0 + 1500ms).has_value());
+    EXPECT_FALSE(assembler.poll(t0 + 3s).has_value());
+    const auto gaveUp = assembler.poll(t0 + 3500ms);
+    ASSERT_TRUE(gaveUp.has_value());
+    EXPECT_EQ(gaveUp->kind, Kind::GaveUp);
+    EXPECT_EQ(gaveUp->bytes, 5u);
     EXPECT_EQ(assembler.heldBytes(), 0u);
-    EXPECT_FALSE(assembler.heldFor(t0 + 4s).has_value());
 
-    // After clear() a new message starts fresh and its age starts from its own first byte.
-    EXPECT_FALSE(assembler.feed(bytes("FF 00 00 05"), kShortMsgLength, t0 + 5s).has_value());
-    EXPECT_EQ(assembler.heldFor(t0 + 6s), MessageAssembler::Clock::duration(1s));
-    auto firmware = assembler.feed(bytes("0A 02"), kShortMsgLength, t0 + 7s);
+    // What follows belongs to the cut message, even when it looks like a firmware reply.
+    EXPECT_FALSE(assembler.feed(bytes("FF 00 00 05 09 63"), kShortMsgLength, t0 + 4s).has_value());
+    EXPECT_FALSE(assembler.poll(t0 + 5900ms).has_value());
+    const auto ended = assembler.poll(t0 + 6s);
+    ASSERT_TRUE(ended.has_value());
+    EXPECT_EQ(ended->kind, Kind::DiscardEnded);
+    EXPECT_EQ(ended->bytes, 6u);
+    EXPECT_FALSE(assembler.deadline().has_value());
+
+    // Once the line has been quiet, messages are read again.
+    auto firmware = assembler.feed(bytes("FF 00 00 05 0A 02"), kShortMsgLength, t0 + 7s);
     ASSERT_TRUE(firmware.has_value());
     EXPECT_EQ(*firmware, bytes("FF 00 00 05 0A 02"));
-    EXPECT_FALSE(assembler.heldFor(t0 + 8s).has_value());
+
+    // clear() forgets a held piece and ends a discarding at once, without a word.
+    EXPECT_FALSE(assembler.feed(bytes("FF 00"), kShortMsgLength, t0 + 8s).has_value());
+    ASSERT_TRUE(assembler.poll(t0 + 10s).has_value());
+    assembler.clear();
+    EXPECT_FALSE(assembler.deadline().has_value());
+    EXPECT_EQ(assembler.feed(bytes("FF 00 00 04"), kShortMsgLength, t0 + 10s), bytes("FF 00 00 04"));
 }
 
 }  // namespace

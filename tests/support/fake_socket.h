@@ -10,7 +10,8 @@
 //   socket.fail(zeze::kErrorTimedOut, "Connection timed out");  // emits errorOccurred
 //
 // connectTo() only records the call and, like close(), leaves the state alone unless
-// setStateOnConnect() was used. send() records the bytes and returns true only in state 7.
+// setStateOnConnect() was used. send() records the bytes and returns true only in state 7 (and
+// not after setRefuseSends(true)).
 // close() counts the call and sets the state to 0.
 #pragma once
 
@@ -44,7 +45,7 @@ class FakeSocket : public Socket {
     }
 
     bool send(const QByteArray& bytes) override {
-        if (m_state != kStateConnected) {
+        if (m_state != kStateConnected || m_refuseSends) {
             return false;
         }
         m_sent.append(bytes);
@@ -65,6 +66,13 @@ class FakeSocket : public Socket {
         m_localAddress = address;
         m_localPort = port;
     }
+    // A send the connection does not take (a full or failing socket): send() returns false.
+    void setRefuseSends(bool refuse) { m_refuseSends = refuse; }
+    // A connect that completes now, as a late one does after the window stopped waiting.
+    void completeConnect() {
+        m_state = kStateConnected;
+        emit connected();
+    }
     void arrive(const QByteArray& bytes) { emit dataArrived(bytes); }
     void fail(int number, const QString& description) { emit errorOccurred(number, description); }
 
@@ -81,6 +89,7 @@ class FakeSocket : public Socket {
   private:
     int m_state = kStateClosed;
     std::optional<int> m_stateOnConnect;
+    bool m_refuseSends = false;
     QString m_localAddress;
     quint16 m_localPort = 0;
     std::vector<ConnectCall> m_connectCalls;
