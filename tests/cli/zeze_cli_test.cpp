@@ -284,6 +284,11 @@ struct RecordCase {
     qsizetype pin7;  // offset of pin 7's record: 80 + 5 * (pin size + 2)
 };
 
+// Names the discovered tests by record size rather than by the bytes of the struct.
+void PrintTo(const RecordCase& param, std::ostream* out) {
+    *out << param.size << "-byte record";
+}
+
 class ZezeRecord : public ZezeCli, public ::testing::WithParamInterface<RecordCase> {};
 
 TEST_P(ZezeRecord, BinRoundTripIsByteExact) {
@@ -313,7 +318,8 @@ TEST_P(ZezeRecord, BinRoundTripIsByteExact) {
 
 INSTANTIATE_TEST_SUITE_P(PinSizes, ZezeRecord,
                          ::testing::Values(RecordCase{"2.09", 848, 80 + 5 * 32},
-                                           RecordCase{"2.10", 1448, 80 + 5 * 57}));
+                                           RecordCase{"2.10", 1448, 80 + 5 * 57}),
+                         [](const auto& info) { return std::to_string(info.param.size); });
 
 TEST(ZezeCommandLine, HelpVersionAndUsageErrors) {
     const ZezeRun version = zeze({"--version"});
