@@ -29,6 +29,7 @@ class TcpSocket : public Socket {
     void close() override;
 
     void setConnectTimeout(int ms) { m_connectTimer.setInterval(ms); }
+    int connectTimeout() const { return m_connectTimer.interval(); }
 
     // The window's number for a Qt socket error; `wasConnected` tells a lost connection from a failed
     // connect. A peer's close (RemoteHostClosedError) is not an error and is not numbered here.

@@ -90,7 +90,6 @@ TEST_F(Connection, ConnectWaitsASecondThenSendsTheIdRequestOnce) {
     // A typed host name and port go to the socket unchanged.
     QTest::mouseClick(button("Disconnect"), Qt::LeftButton);
     get<QComboBox>(QStringLiteral("Zeze_Address"))->setEditText("zeze-box.example");
-    QTest::keyClick(get<QComboBox>(QStringLiteral("Zeze_Address")), Qt::Key_Return);
     typeInto(get<QLineEdit>(QStringLiteral("Zeze_Port")), " 8001x");
     timedClick("Connect");
     ASSERT_EQ(fake->connectCalls().size(), 2u);
@@ -529,6 +528,97 @@ TEST_F(Download, ClosingTheWindowDuringThePauseIsHarmless) {
     EXPECT_EQ(fake->sends().size(), 1u);
     EXPECT_TRUE(transferIdle());
     EXPECT_TRUE(Wait(10));  // the application goes on
+}
+
+using FailedDump = LinkTest;
+
+// Every way a Get from Zeze can end without a dump puts back the commands it emptied (a row typed into
+// meanwhile keeps what was typed), says so in one line and releases the buttons.
+TEST_F(FailedDump, EveryWayOutPutsTheCommandsBack) {
+    struct Way {
+        const char* name;
+        std::function<void(FakeSocket&)> fail;  // runs while the dump is awaited
+        QString line;
+    };
+    const Way ways[] = {
+        {"Disconnect", [&](FakeSocket&) { QTest::mouseClick(button("Disconnect"), Qt::LeftButton); },
+         "Get from Zeze cancelled by Disconnect. The sheet is unchanged."},
+        {"peer closing", [](FakeSocket& socket) { socket.setState(kStatePeerClosing); },
+         "Get from Zeze failed: the connection ended. The sheet is unchanged."},
+        {"socket error", [](FakeSocket& socket) { socket.setState(kStateError); },
+         "Get from Zeze failed: the connection ended. The sheet is unchanged."},
+    };
+    for (const Way& way : ways) {
+        fake->setState(kStateConnected);
+        const qsizetype before = log().size();
+        typeInto(command(0), "20 01 21");
+        typeInto(command(1), "");
+        QTest::mouseClick(button("cmd_Dump_Request"), Qt::LeftButton);
+        ASSERT_TRUE(transferWaiting()) << way.name;
+        EXPECT_EQ(command(0)->currentText(), "") << way.name;
+        typeInto(command(1), "typed");
+        fake->arrive(bytes({0xFF, 0x01, 0x00, 0x07}));  // a dump begun
+        way.fail(*fake);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log().mid(before).contains(way.line); }, kDeadlineMs)) << way.name;
+        EXPECT_EQ(log().mid(before).filter("The sheet is unchanged").size(), 1) << way.name;
+        EXPECT_EQ(command(0)->currentText(), "20 01 21") << way.name;
+        EXPECT_EQ(window->sheet().pins[0].command, "20 01 21") << way.name;
+        EXPECT_EQ(command(1)->currentText(), "typed") << way.name;
+        EXPECT_TRUE(transferIdle()) << way.name;
+    }
+
+    // A request the connection does not take fails at once.
+    fake->setState(kStateConnected);
+    fake->setRefuseSends(true);
+    QTest::mouseClick(button("cmd_Dump_Request"), Qt::LeftButton);
+    EXPECT_EQ(log().last(),
+              "Couldn't send dump request: the connection did not take it. The sheet is unchanged.");
+    EXPECT_EQ(command(0)->currentText(), "20 01 21");
+    EXPECT_TRUE(transferIdle());
+}
+
+TEST_F(Download, TwoInARowBothSendAndARefusedSendIsReported) {
+    fake->setState(kStateConnected);
+    typeInto(command(0), "20 01 21");
+    EXPECT_GE(timedClick("cmd_Download"), 3188);
+    EXPECT_GE(timedClick("cmd_Download"), 3188);
+    ASSERT_EQ(fake->sends().size(), 2u);
+    EXPECT_EQ(fake->sends()[0].size(), 848);
+    EXPECT_EQ(fake->sends()[1], fake->sends()[0]);
+    EXPECT_TRUE(log().isEmpty());
+
+    fake->setRefuseSends(true);
+    EXPECT_LT(timedClick("cmd_Download"), 3188);  // no pause for what was never sent
+    EXPECT_EQ(log(), QStringList{"Couldn't send download: the connection did not take it. Nothing was "
+                                 "written to the box."});
+    EXPECT_TRUE(transferIdle());
+}
+
+TEST_F(Connection, ALateConnectStillAsksForTheFirmwareOnce) {
+    fake->setStateOnConnect(kStateConnecting);
+    auto* state = get<QLineEdit>(QStringLiteral("Zeze_State"));
+    QTest::mouseClick(button("Connect"), Qt::LeftButton);
+    EXPECT_EQ(log(), (QStringList{"Connect attempt", "Couldn't send ID request"}));
+    EXPECT_TRUE(fake->sent().isEmpty());
+    // Connecting, with the local end not known yet: no tooltip rather than ":0".
+    ASSERT_TRUE(stateShows("Connecting"));
+    EXPECT_EQ(state->toolTip(), "");
+
+    fake->setLocalEnd("127.0.0.1", 50123);
+    fake->completeConnect();
+    EXPECT_EQ(fake->sent(), kIdRequestBytes);
+    EXPECT_EQ(log().last(), "Connected after the wait: ID request sent");
+    fake->completeConnect();
+    EXPECT_EQ(fake->sends().size(), 1u);  // once
+    ASSERT_TRUE(stateShows("Connected"));
+    EXPECT_EQ(state->toolTip(), "127.0.0.1:50123");
+
+    // The firmware it asked for sizes the next download.
+    fake->arrive(kFirmware210);
+    fake->clearSent();
+    timedClick("cmd_Download");
+    ASSERT_EQ(fake->sends().size(), 1u);
+    EXPECT_EQ(fake->sends()[0].size(), 1448);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // replies read from the wire, the peer's close, and a refused connect.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -128,6 +129,82 @@ TEST_F(RealSocket, ARefusedConnectLogsItsHintBeforeTheMissingIdRequest) {
     QTest::mouseClick(button("Disconnect"), Qt::LeftButton);
     ASSERT_TRUE(stateShows("Closed"));
     EXPECT_TRUE(button("Connect")->isEnabled());
+}
+
+// A box that has answered the ID request (2.09: 848-byte dumps), with a command in the sheet that a
+// failed Get from Zeze must leave there.
+class FailingBox : public RealSocket {
+  protected:
+    void SetUp() override {
+        RealSocket::SetUp();
+        connectTo(server.serverPort());
+        ASSERT_TRUE(server.hasPendingConnections());
+        peer = server.nextPendingConnection();
+        ASSERT_EQ(receive(peer, 3), bytes({0xFF, 0x00, 0x02}));
+        control<QComboBox>(window, QStringLiteral("cbo_Command_0"))->setEditText("20 01 21");
+        QTest::mouseClick(button("cmd_Dump_Request"), Qt::LeftButton);
+        ASSERT_EQ(receive(peer, 3), bytes({0xFF, 0x01, 0x01}));
+        ASSERT_EQ(command0(), "");
+        dump = toBytes(EncodeConfigMessage(configValuesOf(Sheet{}), 30).message);
+        ASSERT_EQ(dump.size(), 848);
+    }
+    QString command0() { return control<QComboBox>(window, QStringLiteral("cbo_Command_0"))->currentText(); }
+    bool logShows(const QString& line) {
+        return QTest::qWaitFor([&] { return log().contains(line); }, kDeadlineMs);
+    }
+
+    QTcpSocket* peer = nullptr;
+    QByteArray dump;
+};
+
+TEST_F(FailingBox, SilentAfterTheRequestTheSheetComesBackAfterTenSeconds) {
+    QElapsedTimer clock;
+    clock.start();
+    // Any message releases the buttons, but a download would write the emptied commands: refused.
+    peer->write(bytes({0xFF, 0x00, 0x00, 0x04, 0x00}));
+    ASSERT_TRUE(logShows("GPI"));
+    ASSERT_TRUE(button("cmd_Download")->isEnabled());
+    QTest::mouseClick(button("cmd_Download"), Qt::LeftButton);
+    EXPECT_EQ(log().last(),
+              "Not sent: Get from Zeze is still waiting for the box's programming. Try again "
+              "when it has arrived.");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log().last().startsWith("Get from Zeze"); }, 15000));
+    EXPECT_GE(clock.elapsed(), 10000 - 50);
+    EXPECT_EQ(log().last(), "Get from Zeze failed: no reply within 10 s. The sheet is unchanged.");
+    EXPECT_EQ(command0(), "20 01 21");
+    EXPECT_TRUE(button("cmd_Download")->isEnabled());
+    EXPECT_EQ(peer->bytesAvailable(), 0);  // nothing was written to the box
+
+    // A dump that comes after all is still read.
+    peer->write(dump);
+    ASSERT_TRUE(logShows("Dump data, 848 bytes"));
+    EXPECT_EQ(command0(), "");
+}
+
+TEST_F(FailingBox, AStallMidDumpGivesItUpAndItsRestIsNeverReadAsMessages) {
+    peer->write(dump.left(400));
+    ASSERT_TRUE(logShows("Dropped 400 bytes from the box: the message was never completed."));
+    EXPECT_EQ(log().last(), "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged.");
+    EXPECT_EQ(command0(), "20 01 21");
+
+    // The rest arrives late; where it starts like a firmware reply it must not be read as one.
+    QByteArray rest = dump.mid(400);
+    rest.replace(0, 6, bytes({0xFF, 0x00, 0x00, 0x05, 0x63, 0x09}));
+    peer->write(rest);
+    ASSERT_TRUE(logShows("Discarded 448 more bytes of the dropped message; the line is quiet again."));
+    EXPECT_TRUE(log().filter("Firmware").isEmpty());
+    EXPECT_TRUE(log().filter("Unknown").isEmpty());
+    EXPECT_EQ(window.windowTitle(), "Zeze GPI Programmer v1.0.29");
+}
+
+TEST_F(FailingBox, AResetMidDumpLeavesTheSheetAsItWas) {
+    peer->write(dump.left(500));
+    peer->flush();
+    peer->abort();
+    ASSERT_TRUE(logShows("Get from Zeze failed: the connection ended. The sheet is unchanged."));
+    EXPECT_EQ(command0(), "20 01 21");
+    EXPECT_TRUE(button("cmd_Dump_Request")->isEnabled());
+    EXPECT_TRUE(log().filter("Dump data").isEmpty());
 }
 
 }  // namespace

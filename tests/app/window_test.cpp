@@ -310,6 +310,18 @@ TEST_F(Editing, TheLeaveLimitFollowsTheFirmwareAndAFocusOutEventAloneTriggersIt)
     QFocusEvent deactivate(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(command(4), &deactivate);
     EXPECT_EQ(command(4)->currentText().size(), 170);
+
+    // Nor is a popup, such as a context menu, taking it while it is open.
+    command(4)->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(command(4)->hasFocus());
+    QMenu popup(window.get());
+    popup.addAction(QStringLiteral("Copy"));
+    popup.popup(command(4)->mapToGlobal(QPoint(4, 4)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return popup.isVisible(); }, kDeadlineMs));
+    EXPECT_EQ(command(4)->currentText().size(), 170);
+    popup.close();
+    EXPECT_EQ(command(4)->currentText().size(), 170);
+    EXPECT_EQ(log().last(), "Command for pin 6 has been truncated.");
 }
 
 TEST_F(Editing, ConverterCountsCharactersAndShowsHexWhenLeft) {

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -95,6 +96,7 @@ class EndToEnd : public ::testing::Test {
         return drive::control<T>(*window, drive::indexedName(name, index));
     }
     QPushButton* button(const char* name) const { return control<QPushButton>(QLatin1String(name)); }
+    QAction* action(const char* name) const { return control<QAction>(QLatin1String(name)); }
     QStringList log() const { return drive::logLines(*window); }
     // Waits until the Activity log holds `line` exactly `count` times.
     bool logHolds(const QString& line, int count = 1) const {

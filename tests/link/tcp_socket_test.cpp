@@ -80,17 +80,21 @@ TEST(TcpSocket, ConnectsAndCarriesBytesExactlyBothWays) {
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     TcpSocket socket;
     Recorder record(socket);
+    QSignalSpy connected(&socket, &Socket::connected);
     EXPECT_EQ(socket.state(), kStateClosed);
     EXPECT_FALSE(socket.send("x"));
+    EXPECT_EQ(socket.connectTimeout(), 20000);  // a connect nobody answers is given up after 20 s
 
     socket.connectTo("127.0.0.1", portText(server));
     EXPECT_EQ(socket.state(), kStateConnecting);
+    EXPECT_EQ(connected.count(), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, kDeadlineMs));
     QTcpSocket* peer = server.nextPendingConnection();
     ASSERT_TRUE(QTest::qWaitFor([&] { return socket.state() == kStateConnected; }, kDeadlineMs));
     EXPECT_EQ(socket.localAddress(), "127.0.0.1");
     EXPECT_NE(socket.localPort(), 0);
     EXPECT_EQ(socket.localPort(), peer->peerPort());
+    EXPECT_EQ(connected.count(), 1);
 
     const QByteArray request("\xFF\x00\x02", 3);
     const QByteArray upload = request + allByteValues(4);

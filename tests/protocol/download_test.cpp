@@ -94,6 +94,8 @@ TEST(Download, RefusesValuesWithoutAnEncodingAndLeavesTheSheetAlone) {
          "Not sent: Gateway octet 4 is \"1 2\"; an octet must be a whole number from 0 to 255."},
         {[](Sheet& s) { s.network.destPort = "70000"; },
          "Not sent: Dest. TCP Port is \"70000\"; a port must be a whole number from 0 to 65535."},
+        {[](Sheet& s) { s.network.destPort = "65536"; },
+         "Not sent: Dest. TCP Port is \"65536\"; a port must be a whole number from 0 to 65535."},
         {[](Sheet& s) { s.network.zezePort = "+23"; },
          "Not sent: Zeze TCP Port is \"+23\"; a port must be a whole number from 0 to 65535."},
         {[](Sheet& s) { s.network.zezePort = "99999999999999999999999"; },
