@@ -559,7 +559,8 @@ TEST_F(FailedDump, EveryWayOutPutsTheCommandsBack) {
         typeInto(command(1), "typed");
         fake->arrive(bytes({0xFF, 0x01, 0x00, 0x07}));  // a dump begun
         way.fail(*fake);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return log().mid(before).contains(way.line); }, kDeadlineMs)) << way.name;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log().mid(before).contains(way.line); }, kDeadlineMs))
+            << way.name;
         EXPECT_EQ(log().mid(before).filter("The sheet is unchanged").size(), 1) << way.name;
         EXPECT_EQ(command(0)->currentText(), "20 01 21") << way.name;
         EXPECT_EQ(window->sheet().pins[0].command, "20 01 21") << way.name;
@@ -581,16 +582,23 @@ TEST_F(Download, TwoInARowBothSendAndARefusedSendIsReported) {
     fake->setState(kStateConnected);
     typeInto(command(0), "20 01 21");
     EXPECT_GE(timedClick("cmd_Download"), 3188);
+    // Disconnect during the second one's pause releases the buttons at once.
+    bool idleAfterDisconnect = false;
+    at(500, [&] { QTest::mouseClick(button("Disconnect"), Qt::LeftButton); });
+    at(600, [&] { idleAfterDisconnect = transferIdle(); });
     EXPECT_GE(timedClick("cmd_Download"), 3188);
+    EXPECT_TRUE(idleAfterDisconnect);
     ASSERT_EQ(fake->sends().size(), 2u);
     EXPECT_EQ(fake->sends()[0].size(), 848);
     EXPECT_EQ(fake->sends()[1], fake->sends()[0]);
-    EXPECT_TRUE(log().isEmpty());
+    EXPECT_EQ(log(), QStringList{"Disconnect"});
 
+    fake->setState(kStateConnected);
     fake->setRefuseSends(true);
     EXPECT_LT(timedClick("cmd_Download"), 3188);  // no pause for what was never sent
-    EXPECT_EQ(log(), QStringList{"Couldn't send download: the connection did not take it. Nothing was "
-                                 "written to the box."});
+    EXPECT_EQ(log().last(),
+              "Couldn't send download: the connection did not take it. Nothing was written to "
+              "the box.");
     EXPECT_TRUE(transferIdle());
 }
 
