@@ -444,14 +444,14 @@ std::string programToJson(const ProgramFile& file) {
 
     OrderedJson& pins = document["pins"] = OrderedJson::array();
     for (int row = 0; row < kPinCount; ++row) {
-        const PinRow& row_ = values.pins[row];
+        const PinRow& pinRow = values.pins[row];
         OrderedJson pin;
         pin["pin"] = pinNumber(row);
-        pin["command"] = row_.command;
-        pin["invert"] = row_.invert;
+        pin["command"] = pinRow.command;
+        pin["invert"] = pinRow.invert;
         OrderedJson list = OrderedJson::array();
         for (int p = 0; p < kSerialPortCount; ++p) {
-            if (row_.sendToPort[p])
+            if (pinRow.sendToPort[p])
                 list.push_back(p + 1);
         }
         pin["ports"] = list;

@@ -3,7 +3,6 @@
 // and the .bin record byte for byte.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
