@@ -1,8 +1,111 @@
 #include "app/widgets.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace zeze {
+namespace {
+
+// A gesture label as a screen reader should meet it: a button named by its accessible name (or its
+// caption) whose press action is the left-button gesture.
+class GestureLabelAccessible : public QAccessibleWidget {
+  public:
+    explicit GestureLabelAccessible(GestureLabel* label) : QAccessibleWidget(label, QAccessible::Button) {}
+
+    QString text(QAccessible::Text kind) const override {
+        QString result = QAccessibleWidget::text(kind);
+        if (kind == QAccessible::Name && result.isEmpty())
+            result = label()->text();
+        return result;
+    }
+    QStringList actionNames() const override { return QAccessibleWidget::actionNames() << pressAction(); }
+    void doAction(const QString& name) override {
+        if (name == pressAction())
+            label()->activate(Qt::LeftButton);
+        else
+            QAccessibleWidget::doAction(name);
+    }
+    QStringList keyBindingsForAction(const QString& name) const override {
+        if (name == pressAction())
+            return {QStringLiteral("Space")};
+        return QAccessibleWidget::keyBindingsForAction(name);
+    }
+
+  private:
+    GestureLabel* label() const { return static_cast<GestureLabel*>(widget()); }
+};
+
+// Qt on Linux gives a combo box its shown text as name and leaves the label to a relation, so a speed
+// box is read as "38400" alone. A combo box with an accessible name is read by that name here, its text
+// as its value; one without keeps Qt's way. Children and actions are those Qt gives a combo box.
+class NamedComboAccessible : public QAccessibleWidget {
+  public:
+    explicit NamedComboAccessible(QComboBox* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value)
+            return combo()->currentText();
+        QString result = QAccessibleWidget::text(kind);
+        if (kind == QAccessible::Name && result.isEmpty())
+            result = combo()->currentText();
+        return result;
+    }
+    int childCount() const override { return combo()->isEditable() ? 2 : 1; }
+    QAccessibleInterface* child(int index) const override {
+        if (index == 0)
+            return QAccessible::queryAccessibleInterface(combo()->view());
+        if (index == 1 && combo()->isEditable())
+            return QAccessible::queryAccessibleInterface(combo()->lineEdit());
+        return nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        if (child->object() == combo()->view())
+            return 0;
+        if (combo()->isEditable() && child->object() == combo()->lineEdit())
+            return 1;
+        return -1;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name != showMenuAction() && name != pressAction())
+            return;
+        if (combo()->view()->isVisible())
+            combo()->hidePopup();
+        else
+            combo()->showPopup();
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+  private:
+    QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
+    if (object == nullptr)
+        return nullptr;
+    if (className == QLatin1String(GestureLabel::staticMetaObject.className()))
+        return new GestureLabelAccessible(static_cast<GestureLabel*>(object));
+    if (className == QLatin1String("QComboBox"))
+        return new NamedComboAccessible(static_cast<QComboBox*>(object));
+    return nullptr;
+}
+
+}  // namespace
+
+void installAccessibleInterfaces() {
+    static const bool installed = [] {
+        QAccessible::installFactory(windowAccessible);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
 
 void ActivityLog::append(const QString& line) {
     addItem(line);
@@ -26,9 +129,37 @@ QStringList ActivityLog::lines() const {
     return result;
 }
 
+QSize ActivityLog::sizeHint() const {
+    return {QListWidget::sizeHint().width(), fontMetrics().height() * kShownLines + 8};
+}
+
+QSize ActivityLog::minimumSizeHint() const {
+    return {QListWidget::minimumSizeHint().width(), sizeHint().height()};
+}
+
 void ActivityLog::mouseReleaseEvent(QMouseEvent* event) {
     QListWidget::mouseReleaseEvent(event);
     clear();
+}
+
+void ActivityLog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        clear();
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+GestureLabel::GestureLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    installAccessibleInterfaces();
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void GestureLabel::activate(Qt::MouseButton button) {
+    emit pressed(button);
+    if (button == Qt::LeftButton)
+        emit clicked();
 }
 
 void GestureLabel::mousePressEvent(QMouseEvent* event) {
@@ -44,6 +175,38 @@ void GestureLabel::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     if (click)
         emit clicked();
+}
+
+void GestureLabel::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        // A held key repeats nothing: one press is one gesture, as with the mouse.
+        const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+        if (!event->isAutoRepeat() && modifiers == Qt::NoModifier)
+            activate(Qt::LeftButton);
+        else if (!event->isAutoRepeat() && modifiers == Qt::ShiftModifier)
+            activate(Qt::RightButton);
+        event->accept();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void GestureLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // A label draws no focus of its own; without this the keyboard user cannot see where Space acts.
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.backgroundColor = palette().color(backgroundRole());
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+}
+
+QSize SheetScrollArea::sizeHint() const {
+    const int frame = 2 * frameWidth();
+    const QSize content = widget() ? widget()->sizeHint().expandedTo(widget()->minimumSizeHint()) : QSize();
+    return content + QSize(frame, frame);
 }
 
 }  // namespace zeze

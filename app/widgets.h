@@ -1,17 +1,25 @@
-// Small widgets the window needs beyond Qt's: the Activity log list and labels that take gestures.
+// Small widgets the window needs beyond Qt's: the Activity log list, labels that take gestures from the
+// mouse and the keyboard, and the scroll area that holds the sheet.
 #pragma once
 
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollArea>
 
 namespace zeze {
 
+// Lets screen readers meet gesture labels as buttons and combo boxes by their accessible names. Runs once
+// however often it is called; must run before a screen reader first asks about those widgets.
+void installAccessibleInterfaces();
+
 // The Activity log: lines are appended at the end, trimmed from the top, and all cleared by the
-// release of any mouse button over the list.
+// release of any mouse button over the list, or by Delete from the keyboard.
 class ActivityLog : public QListWidget {
     Q_OBJECT
   public:
     static constexpr int kMaxLines = 25;
+    // Lines shown without scrolling at the window's smallest; a taller window shows more.
+    static constexpr int kShownLines = 6;
     using QListWidget::QListWidget;
 
     void append(const QString& line);
@@ -19,15 +27,24 @@ class ActivityLog : public QListWidget {
     void trim();
     QStringList lines() const;
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A label that reports a click (left press and release over it) and every mouse press with its button.
+// It takes the focus from Tab (never from a click, so the mouse moves no focus), and then Space does what
+// the left button does and Shift+Space what the right button does. Screen readers see it as a button.
 class GestureLabel : public QLabel {
     Q_OBJECT
   public:
-    using QLabel::QLabel;
+    explicit GestureLabel(const QString& text = QString(), QWidget* parent = nullptr);
+
+    // What a press of `button` does, followed for the left button by the click it completes.
+    void activate(Qt::MouseButton button);
 
   signals:
     void clicked();
@@ -36,9 +53,20 @@ class GestureLabel : public QLabel {
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     bool m_leftDown = false;
+};
+
+// A scroll area that asks for its whole content, so the window opens showing all of it where the screen
+// has room, and never grows past it; smaller, it scrolls.
+class SheetScrollArea : public QScrollArea {
+    Q_OBJECT
+  public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override;
 };
 
 }  // namespace zeze
