@@ -1,5 +1,6 @@
-// frmMain's construction: the widgets, their arrangement, the menu, and the bindings that write each
-// user edit into the sheet.
+// frmMain's construction: the widgets, their arrangement, the tab order and the names screen readers
+// announce, the menu, and the bindings that write each user edit into the sheet.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,6 +11,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <vector>
 
 #include "app/captions.h"
 #include "app/frm_main.h"
@@ -34,14 +37,62 @@ std::string toStd(const QString& text) {
     return text.toStdString();
 }
 
+// A screen reader reads an editable combo box by the combo and by its text field; both get the name.
+void nameCombo(QComboBox* combo, const QString& name) {
+    combo->setAccessibleName(name);
+    if (combo->lineEdit() != nullptr)
+        combo->lineEdit()->setAccessibleName(name);
+}
+
+// The number a screen reader gives the octet box with array `index`: 1 for the leftmost (index 3).
+int octetNumber(int index) {
+    return kOctetCount - index;
+}
+
 }  // namespace
 
 void FrmMain::buildWidgets() {
+    installAccessibleInterfaces();
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    layout->addWidget(buildConnectionArea());
-    layout->addWidget(buildProgrammingFrame(), 1);
+    // Extra height goes to the Activity log; the frame never grows past its content, and shrinks by
+    // scrolling its sheet.
+    layout->addWidget(buildConnectionArea(), 1);
+    layout->addWidget(buildProgrammingFrame(), 0);
     setCentralWidget(central);
+
+    // Tab follows the screen: Disconnect first, then the connection controls, the network settings
+    // column by column, the option, the serial ports, each group of pins under its headings pin by pin
+    // across the row, and the transfer buttons.
+    std::vector<QWidget*> order{Disconnect, Zeze_Address, Zeze_Port_Label, Zeze_Port,
+                                Connect,    Zeze_State,   ListBox};
+    auto addOctets = [&](const std::array<QLineEdit*, kOctetCount>& boxes) {
+        for (int index = kOctetCount - 1; index >= 0; --index)
+            order.push_back(boxes[index]);
+    };
+    addOctets(txt_Zeze_Address);
+    order.push_back(txt_Zeze_Port);
+    addOctets(txt_Zeze_Mask);
+    addOctets(txt_Gateway);
+    addOctets(txt_Dest_Address);
+    order.push_back(txt_Dest_Port);
+    order.push_back(chk_Zivido_and_Status);
+    for (int p = 0; p < kSerialPortCount; ++p) {
+        order.push_back(cbo_Port_Speed[p]);
+        order.push_back(cbo_Port_Parity[p]);
+    }
+    for (int g = 0; g < 3; ++g) {
+        order.insert(order.end(), {lbl_Port_Steering[g], lbl_Invert[g], lbl_Send_2_Port1[g],
+                                   lbl_Send_2_Port2[g], lbl_Send_2_Port3[g], lbl_Send_2_Port4[g]});
+        for (int row = g * 8; row < g * 8 + 8; ++row) {
+            order.insert(order.end(),
+                         {lbl_GPI_Pin[row], cbo_Command[row], chk_Invert_Trigger[row], chk_Send_2_Port1[row],
+                          chk_Send_2_Port2[row], chk_Send_2_Port3[row], chk_Send_2_Port4[row]});
+        }
+    }
+    order.insert(order.end(), {cmd_Download, cmd_Dump_Request});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 QWidget* FrmMain::buildConnectionArea() {
@@ -55,24 +106,40 @@ QWidget* FrmMain::buildConnectionArea() {
     Zeze_Address->setEditable(true);
     Zeze_Address->setInsertPolicy(QComboBox::NoInsert);
     Zeze_Address->setToolTip(text::kAddressTip);
+    // Inline completion would let Enter dial a preset the operator never typed, and text set by a tool
+    // (a screen reader, a test) could fall back to the first preset on Enter: what shows is what is dialled.
+    Zeze_Address->setCompleter(nullptr);
+    nameCombo(Zeze_Address, text::kAddressLabel);
+    Zeze_Address->setAccessibleDescription(QString(text::kAddressTip) + text::kAccEnterConnects);
     Zeze_Address->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("192.168.254.102")) + 40);
+    Zeze_Address_Label->setBuddy(Zeze_Address);
     Zeze_Port_Label = named(new GestureLabel(text::kPortLabel), QStringLiteral("Zeze_Port_Label"));
     Zeze_Port_Label->setToolTip(text::kPortLabelTip);
+    Zeze_Port_Label->setAccessibleName(text::kAccPortLock);
+    Zeze_Port_Label->setAccessibleDescription(text::kAccPortLockKeys);
     Zeze_Port = named(new QLineEdit, QStringLiteral("Zeze_Port"));
     Zeze_Port->setToolTip(text::kPortTip);
+    Zeze_Port->setAccessibleName(text::kPortLabel);
+    Zeze_Port->setAccessibleDescription(QString(text::kPortTip) + text::kAccEnterConnects);
+    Zeze_Port_Label->setBuddy(Zeze_Port);
     Zeze_State_Label = named(new QLabel(text::kStateLabel), QStringLiteral("Zeze_State_Label"));
     Zeze_State = named(new QLineEdit, QStringLiteral("Zeze_State"));
-    Zeze_State->setFocusPolicy(Qt::NoFocus);
+    // Reachable by Tab so a screen reader can read the state; a click still leaves the focus alone.
+    Zeze_State->setFocusPolicy(Qt::TabFocus);
+    Zeze_State->setAccessibleName(text::kStateLabel);
     Zeze_State->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("Peer is closing connection")) + 16);
+    Zeze_State_Label->setBuddy(Zeze_State);
     Connect = named(new QPushButton(text::kConnect), QStringLiteral("Connect"));
     Connect->setToolTip(text::kConnectTip);
     Disconnect = named(new QPushButton(text::kDisconnect), QStringLiteral("Disconnect"));
     Disconnect->setToolTip(text::kDisconnectTip);
     ListBox = named(new ActivityLog, QStringLiteral("ListBox"));
     ListBox->setToolTip(text::kActivityTip);
+    ListBox->setAccessibleName(text::kAccActivityLog);
+    ListBox->setAccessibleDescription(text::kAccActivityLogKeys);
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox->setMinimumWidth(fm.horizontalAdvance(QLatin1Char('x')) * 48);
-    ListBox->setFixedHeight(fm.height() * 6 + 8);
+    ListBox->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     Text2Hex = named(new QLineEdit, QStringLiteral("Text2Hex"));
     HexBox = named(new QLineEdit, QStringLiteral("HexBox"));
     HexLen = named(new QLabel, QStringLiteral("HexLen"));
@@ -88,17 +155,27 @@ QWidget* FrmMain::buildConnectionArea() {
     grid->addWidget(Zeze_State, 2, 1);
     grid->addWidget(Connect, 0, 2);
     grid->addWidget(Disconnect, 1, 2);
-    grid->addWidget(ListBox, 0, 3, 3, 1);
+    // The log spans an empty last row that takes the extra height, so the controls stay together.
+    grid->addWidget(ListBox, 0, 3, 4, 1);
+    grid->setRowStretch(3, 1);
+    // The converter's boxes stay hidden: their column has no stretch, so it takes no room.
     grid->addWidget(Text2Hex, 0, 4);
     grid->addWidget(HexBox, 1, 4);
     grid->addWidget(HexLen, 0, 5, Qt::AlignTop);
-    grid->setColumnStretch(3, 2);
-    grid->setColumnStretch(4, 1);
+    grid->setColumnStretch(3, 1);
 
     connect(Connect, &QPushButton::clicked, this, &FrmMain::onConnectClicked);
     connect(Disconnect, &QPushButton::clicked, this, &FrmMain::onDisconnectClicked);
     connect(Zeze_Port_Label, &GestureLabel::clicked, this, &FrmMain::onPortLabelClicked);
     connect(Text2Hex, &QLineEdit::textChanged, this, &FrmMain::onText2HexChanged);
+    // Enter in the address or the port connects, as a click on Connect would; both boxes are locked while
+    // a connect is under way, so this cannot start a second one.
+    auto connectOnEnter = [this] {
+        if (Connect->isEnabled())
+            onConnectClicked();
+    };
+    connect(Zeze_Address->lineEdit(), &QLineEdit::returnPressed, this, connectOnEnter);
+    connect(Zeze_Port, &QLineEdit::returnPressed, this, connectOnEnter);
     return area;
 }
 
@@ -109,42 +186,72 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     frameFont.setPointSizeF(frameFont.pointSizeF() * 12.0 / 8.25);
     frameFont.setBold(true);
     fraZezeProgramming->setFont(frameFont);
-    auto* inner = new QWidget;
+    fraZezeProgramming->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    auto* body = new QWidget;
     QFont plain = font();
     plain.setBold(false);
     plain.setPointSizeF(font().pointSizeF());
-    inner->setFont(plain);
+    body->setFont(plain);
     auto* frameLayout = new QVBoxLayout(fraZezeProgramming);
-    frameLayout->addWidget(inner);
+    frameLayout->addWidget(body);
+    auto* bodyLayout = new QVBoxLayout(body);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+
+    // The sheet scrolls when the window is smaller than it; the transfer buttons below stay in view.
+    auto* scroll = named(new SheetScrollArea, QStringLiteral("sheetScrollArea"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    scroll->setAccessibleName(text::kAccSheetScroll);
+    scroll->setFocusPolicy(Qt::NoFocus);  // Tab goes to the controls on it, never to the area itself
+    auto* inner = new QWidget;
     auto* innerLayout = new QVBoxLayout(inner);
     innerLayout->setContentsMargins(0, 0, 0, 0);
     const QFontMetrics fm(plain);
     const int octetWidth = fm.horizontalAdvance(QStringLiteral("0000")) + 10;
+    // At the smallest the sheet still shows its headings and several pin rows.
+    scroll->setMinimumHeight(fm.height() * 12);
 
     // Network settings, options and serial ports: four rows.
     auto* net = new QGridLayout;
     auto addAddressRow = [&](int row, int firstColumn, const char* labelName, const char* caption,
-                             std::array<QLineEdit*, kOctetCount>& boxes, const char* boxName) {
-        net->addWidget(named(new QLabel(caption), QLatin1String(labelName)), row, firstColumn);
+                             const char* spoken, std::array<QLineEdit*, kOctetCount>& boxes,
+                             const char* boxName) {
+        auto* label = named(new QLabel(caption), QLatin1String(labelName));
+        net->addWidget(label, row, firstColumn);
         for (int index = kOctetCount - 1; index >= 0; --index) {
             boxes[index] = named(new QLineEdit, indexed(boxName, index));
             boxes[index]->setMinimumWidth(octetWidth);
             boxes[index]->setMaximumWidth(octetWidth * 2);
+            boxes[index]->setAccessibleName(
+                QString(text::kAccOctet).arg(QLatin1String(spoken)).arg(octetNumber(index)));
             net->addWidget(boxes[index], row, firstColumn + 1 + (kOctetCount - 1 - index));
         }
+        label->setBuddy(boxes[kOctetCount - 1]);
     };
-    addAddressRow(0, 0, "lbl_Zeze_Address", text::kAddressLabel, txt_Zeze_Address, "txt_Zeze_Address");
-    net->addWidget(named(new QLabel(text::kPortLabel), QStringLiteral("lbl_Zeze_Port")), 1, 0);
-    txt_Zeze_Port = named(new QLineEdit, QStringLiteral("txt_Zeze_Port"));
-    net->addWidget(txt_Zeze_Port, 1, 3, 1, 2);
-    addAddressRow(2, 0, "lbl_Zeze_Mask", text::kSubnetMask, txt_Zeze_Mask, "txt_Zeze_Mask");
-    addAddressRow(3, 0, "lbl_Gateway", text::kGateway, txt_Gateway, "txt_Gateway");
+    auto addPortRow = [&](int row, int firstColumn, const char* labelName, const char* caption,
+                          const char* spoken, const char* boxName) {
+        auto* label = named(new QLabel(caption), QLatin1String(labelName));
+        auto* box = named(new QLineEdit, QLatin1String(boxName));
+        box->setAccessibleName(spoken);
+        label->setBuddy(box);
+        net->addWidget(label, row, firstColumn);
+        net->addWidget(box, row, firstColumn + 3, 1, 2);
+        return box;
+    };
+    addAddressRow(0, 0, "lbl_Zeze_Address", text::kAddressLabel, text::kAddressLabel, txt_Zeze_Address,
+                  "txt_Zeze_Address");
+    txt_Zeze_Port =
+        addPortRow(1, 0, "lbl_Zeze_Port", text::kPortLabel, text::kAccZezePortSetting, "txt_Zeze_Port");
+    addAddressRow(2, 0, "lbl_Zeze_Mask", text::kSubnetMask, text::kSubnetMask, txt_Zeze_Mask,
+                  "txt_Zeze_Mask");
+    addAddressRow(3, 0, "lbl_Gateway", text::kGateway, text::kGateway, txt_Gateway, "txt_Gateway");
 
     net->setColumnMinimumWidth(5, fm.horizontalAdvance(QLatin1Char('x')) * 3);
-    addAddressRow(0, 6, "lbl_Destination_Address", text::kDestAddress, txt_Dest_Address, "txt_Dest_Address");
-    net->addWidget(named(new QLabel(text::kDestPort), QStringLiteral("lbl_Destination_Port")), 1, 6);
-    txt_Dest_Port = named(new QLineEdit, QStringLiteral("txt_Dest_Port"));
-    net->addWidget(txt_Dest_Port, 1, 9, 1, 2);
+    addAddressRow(0, 6, "lbl_Destination_Address", text::kDestAddress, text::kAccDestAddress,
+                  txt_Dest_Address, "txt_Dest_Address");
+    txt_Dest_Port =
+        addPortRow(1, 6, "lbl_Destination_Port", text::kDestPort, text::kAccDestPort, "txt_Dest_Port");
     chk_Zivido_and_Status = named(new QCheckBox(text::kSuppress), QStringLiteral("chk_Zivido_and_Status"));
     net->addWidget(chk_Zivido_and_Status, 2, 6, 1, 5);
     chk_Auto_Checksum = named(new QCheckBox(text::kAutoChecksum), QStringLiteral("chk_Auto_Checksum"));
@@ -154,15 +261,18 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
 
     net->setColumnMinimumWidth(11, fm.horizontalAdvance(QLatin1Char('x')) * 3);
     for (int p = 0; p < kSerialPortCount; ++p) {
-        net->addWidget(
-            named(new QLabel(QString(text::kSerialPort) + QString::number(p + 1)), indexed("lbl_Port", p)), p,
-            12);
+        auto* label =
+            named(new QLabel(QString(text::kSerialPort) + QString::number(p + 1)), indexed("lbl_Port", p));
+        net->addWidget(label, p, 12);
         cbo_Port_Speed[p] = named(new QComboBox, indexed("cbo_Port_Speed", p));
         cbo_Port_Parity[p] = named(new QComboBox, indexed("cbo_Port_Parity", p));
         for (QComboBox* combo : {cbo_Port_Speed[p], cbo_Port_Parity[p]}) {
             combo->setEditable(true);
             combo->setInsertPolicy(QComboBox::NoInsert);
         }
+        nameCombo(cbo_Port_Speed[p], QString(text::kAccSerialSpeed).arg(p + 1));
+        nameCombo(cbo_Port_Parity[p], QString(text::kAccSerialParity).arg(p + 1));
+        label->setBuddy(cbo_Port_Speed[p]);
         cbo_Port_Speed[p]->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("57600")) + 40);
         cbo_Port_Parity[p]->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("Even")) + 40);
         net->addWidget(cbo_Port_Speed[p], p, 13);
@@ -179,45 +289,68 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     constexpr int kColumnsPerGroup = 8;
     constexpr int kRowsPerGroup = 8;
     auto heading = [&](std::array<GestureLabel*, 3>& labels, int g, const char* name, const QString& caption,
-                       const char* tip) {
+                       const QString& spoken, const char* tip, const char* keys) {
         labels[g] = named(new GestureLabel(caption), indexed(name, g));
         labels[g]->setAlignment(Qt::AlignCenter);
         if (tip)
             labels[g]->setToolTip(tip);
+        const int firstPin = pinNumber(g * kRowsPerGroup);
+        labels[g]->setAccessibleName(
+            QString(text::kAccHeading).arg(spoken).arg(firstPin).arg(firstPin + kRowsPerGroup - 1));
+        labels[g]->setAccessibleDescription(keys);
         return labels[g];
     };
+    const auto port = [](int n) { return QString(text::kAccSendToPort).arg(n); };
     for (int g = 0; g < 3; ++g) {
         const int base = g * kColumnsPerGroup;
-        pins->addWidget(heading(lbl_Port_Steering, g, "lbl_Port_Steering", text::kSendToPorts, nullptr), 0,
-                        base + 3, 1, 4, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Invert, g, "lbl_Invert", text::kInvert, text::kColumnHeadingTip), 1,
-                        base + 2, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port1, g, "lbl_Send_2_Port1", "1", text::kColumnHeadingTip), 1,
-                        base + 3, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port2, g, "lbl_Send_2_Port2", "2", text::kColumnHeadingTip), 1,
-                        base + 4, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port3, g, "lbl_Send_2_Port3", "3", text::kColumnHeadingTip), 1,
-                        base + 5, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port4, g, "lbl_Send_2_Port4", "4", text::kColumnHeadingTip), 1,
-                        base + 6, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Port_Steering, g, "lbl_Port_Steering", text::kSendToPorts,
+                                text::kSendToPorts, nullptr, text::kAccPortSteeringKeys),
+                        0, base + 3, 1, 4, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Invert, g, "lbl_Invert", text::kInvert, text::kInvert,
+                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
+                        1, base + 2, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Send_2_Port1, g, "lbl_Send_2_Port1", "1", port(1),
+                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
+                        1, base + 3, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Send_2_Port2, g, "lbl_Send_2_Port2", "2", port(2),
+                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
+                        1, base + 4, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Send_2_Port3, g, "lbl_Send_2_Port3", "3", port(3),
+                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
+                        1, base + 5, Qt::AlignCenter);
+        pins->addWidget(heading(lbl_Send_2_Port4, g, "lbl_Send_2_Port4", "4", port(4),
+                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
+                        1, base + 6, Qt::AlignCenter);
         pins->setColumnStretch(base + 1, 1);
         if (g < 2)
             pins->setColumnMinimumWidth(base + 7, fm.horizontalAdvance(QLatin1Char('x')) * 2);
         for (int k = 0; k < kRowsPerGroup; ++k) {
             const int row = g * kRowsPerGroup + k;
             const int gridRow = 2 + k;
+            const int pin = pinNumber(row);
             lbl_GPI_Pin[row] = named(new GestureLabel, indexed("lbl_GPI_Pin", row));
+            lbl_GPI_Pin[row]->setAccessibleName(QString(text::kAccPinLabel).arg(pin));
+            lbl_GPI_Pin[row]->setAccessibleDescription(QString(text::kAccPinLabelKeys).arg(pin));
             cbo_Command[row] = named(new QComboBox, indexed("cbo_Command", row));
             cbo_Command[row]->setEditable(true);
             cbo_Command[row]->setInsertPolicy(QComboBox::NoInsert);
             cbo_Command[row]->setToolTip(text::kCommandTip);
             cbo_Command[row]->setMinimumWidth(octetWidth * 4);
+            nameCombo(cbo_Command[row], QString(text::kAccPinCommand).arg(pin));
             cbo_Command[row]->installEventFilter(this);
+            lbl_GPI_Pin[row]->setBuddy(cbo_Command[row]);
             chk_Invert_Trigger[row] = named(new QCheckBox, indexed("chk_Invert_Trigger", row));
-            chk_Send_2_Port1[row] = named(new QCheckBox, indexed("chk_Send_2_Port1", row));
-            chk_Send_2_Port2[row] = named(new QCheckBox, indexed("chk_Send_2_Port2", row));
-            chk_Send_2_Port3[row] = named(new QCheckBox, indexed("chk_Send_2_Port3", row));
-            chk_Send_2_Port4[row] = named(new QCheckBox, indexed("chk_Send_2_Port4", row));
+            chk_Invert_Trigger[row]->setAccessibleName(QString(text::kAccPinInvert).arg(pin));
+            const std::array<std::pair<QCheckBox**, const char*>, 4> ports{
+                {{&chk_Send_2_Port1[row], "chk_Send_2_Port1"},
+                 {&chk_Send_2_Port2[row], "chk_Send_2_Port2"},
+                 {&chk_Send_2_Port3[row], "chk_Send_2_Port3"},
+                 {&chk_Send_2_Port4[row], "chk_Send_2_Port4"}}};
+            for (int n = 0; n < 4; ++n) {
+                QCheckBox*& box = *ports[n].first;
+                box = named(new QCheckBox, indexed(ports[n].second, row));
+                box->setAccessibleName(QString(text::kAccPinSendToPort).arg(pin).arg(n + 1));
+            }
             pins->addWidget(lbl_GPI_Pin[row], gridRow, base);
             pins->addWidget(cbo_Command[row], gridRow, base + 1);
             pins->addWidget(chk_Invert_Trigger[row], gridRow, base + 2, Qt::AlignCenter);
@@ -228,7 +361,20 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
         }
     }
     innerLayout->addLayout(pins);
-    innerLayout->addSpacing(fm.height());
+    // Should the sheet ever get more height than it asks for, it gathers at the top: rows keep their spacing.
+    innerLayout->addStretch(1);
+    scroll->setWidget(inner);
+    bodyLayout->addWidget(scroll);
+    // Focus on a control scrolled out of view brings the whole control into view, whoever moved the focus.
+    // (ensureWidgetVisible would show only the text cursor of a box.)
+    connect(qApp, &QApplication::focusChanged, scroll, [scroll](QWidget*, QWidget* now) {
+        if (now == nullptr || !scroll->widget()->isAncestorOf(now))
+            return;
+        const QRect rect(now->mapTo(scroll->widget(), QPoint(0, 0)), now->size());
+        constexpr int kMargin = 4;
+        scroll->ensureVisible(rect.center().x(), rect.center().y(), rect.width() / 2 + kMargin,
+                              rect.height() / 2 + kMargin);
+    });
 
     // Transfer buttons, with the two hidden request buttons to their left.
     QFont buttonFont = plain;
@@ -241,6 +387,9 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     cmd_ID_Request->hide();
     cmd_Download->setToolTip(text::kSendToZezeTip);
     cmd_Dump_Request->setToolTip(text::kGetFromZezeTip);
+    // While waiting both captions read "Wait..."; the spoken name keeps saying which button it is.
+    cmd_Download->setAccessibleName(text::kSendToZeze);
+    cmd_Dump_Request->setAccessibleName(text::kGetFromZeze);
     for (QPushButton* button : {cmd_Download, cmd_Dump_Request}) {
         button->setFont(buttonFont);
         button->setMinimumWidth(QFontMetrics(buttonFont).horizontalAdvance(QStringLiteral("Get from Zeze")) *
@@ -254,7 +403,7 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     buttons->addWidget(cmd_Download, 3);
     buttons->addStretch(1);
     buttons->addWidget(cmd_Dump_Request, 3);
-    innerLayout->addLayout(buttons);
+    bodyLayout->addLayout(buttons);
 
     connect(cmd_Download, &QPushButton::clicked, this, &FrmMain::onDownloadClicked);
     connect(cmd_Dump_Request, &QPushButton::clicked, this, &FrmMain::onDumpRequestClicked);
