@@ -3,8 +3,8 @@
 #include "cli/box_session.h"
 
 #include "link/tcp_socket.h"
-#include "progfile/program_diff.h"
 #include "progfile/program_file.h"
+#include "protocol/config_diff.h"
 #include "protocol/reply_parser.h"
 
 namespace zeze::cli {

@@ -9,8 +9,8 @@
 
 #include "cli/box_runner.h"
 #include "model/numbers.h"
-#include "progfile/program_diff.h"
 #include "progfile/program_file.h"
+#include "protocol/config_diff.h"
 #include "protocol/reply_parser.h"
 #include "version.h"
 

@@ -20,6 +20,10 @@ inline constexpr std::uint16_t kLongMsgFirmware = 0x020A;
 // Positions in the speed list ("1200" .. "57600") and the parity list ("None", "Odd", "Even").
 inline constexpr int kSpeedCount = 7;
 inline constexpr int kParityCount = 3;
+// What each position stands for; the window's lists, the programming file and the change lines all
+// read these.
+inline constexpr std::array<int, kSpeedCount> kSpeedBauds{1200, 2400, 4800, 9600, 19200, 38400, 57600};
+inline constexpr std::array<const char*, kParityCount> kParityNames{"None", "Odd", "Even"};
 inline constexpr int kNoSelection = -1;
 enum Parity : int { kParityNone = 0, kParityOdd = 1, kParityEven = 2 };
 

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "model/numbers.h"
+#include "protocol/config_diff.h"
 #include "protocol/reply_parser.h"
 
 namespace zeze {
@@ -304,25 +305,26 @@ class JsonReader {
                 return false;
             SerialPortSetting& setting = values.ports[p];
             const Json& speed = port["speed"];
-            const auto* baud = std::find_if(std::begin(kSpeedBauds), std::end(kSpeedBauds), [&](int b) {
+            const auto baud = std::find_if(kSpeedBauds.begin(), kSpeedBauds.end(), [&](int b) {
                 return speed.is_number_integer() && speed.get<long>() == b;
             });
             if (speed.is_null()) {
                 setting.speed = kNoSelection;  // what a box's unknown speed code reads as
-            } else if (baud != std::end(kSpeedBauds)) {
-                setting.speed = static_cast<int>(baud - std::begin(kSpeedBauds));
+            } else if (baud != kSpeedBauds.end()) {
+                setting.speed = static_cast<int>(baud - kSpeedBauds.begin());
             } else {
                 return fail(entry + ".speed",
                             "expected 1200, 2400, 4800, 9600, 19200, 38400 or 57600, found " + kindOf(speed));
             }
             const Json& parity = port["parity"];
-            const auto* word = std::find_if(
-                std::begin(kParityWords), std::end(kParityWords),
-                [&](const char* w) { return parity.is_string() && parity.get<std::string>() == w; });
-            if (word == std::end(kParityWords))
+            setting.parity = kNoSelection;
+            for (int p = 0; p < kParityCount; ++p) {
+                if (parity.is_string() && parity.get<std::string>() == parityWord(p))
+                    setting.parity = p;
+            }
+            if (setting.parity == kNoSelection)
                 return fail(entry + ".parity",
                             "expected \"none\", \"odd\" or \"even\", found " + kindOf(parity));
-            setting.parity = static_cast<int>(word - std::begin(kParityWords));
         }
         return true;
     }
@@ -398,10 +400,6 @@ class JsonReader {
 
 }  // namespace
 
-std::string dottedAddress(const IpAddressText& address) {
-    return address[3] + "." + address[2] + "." + address[1] + "." + address[0];
-}
-
 std::size_t commandByteCount(std::string_view canonicalCommand) {
     return canonicalCommand.empty() ? 0 : (canonicalCommand.size() + 1) / 3;
 }
@@ -436,7 +434,7 @@ std::string programToJson(const ProgramFile& file) {
                             ? OrderedJson(kSpeedBauds[setting.speed])
                             : OrderedJson();
         port["parity"] = setting.parity >= 0 && setting.parity < kParityCount
-                             ? OrderedJson(kParityWords[setting.parity])
+                             ? OrderedJson(parityWord(setting.parity))
                              : OrderedJson();
         ports.push_back(port);
     }

@@ -16,11 +16,6 @@ namespace zeze {
 inline constexpr char kProgramFormatName[] = "zeze-programming";
 inline constexpr int kProgramFormatVersion = 1;
 
-// The baud rates of the serial port speed positions 0..6.
-inline constexpr int kSpeedBauds[kSpeedCount] = {1200, 2400, 4800, 9600, 19200, 38400, 57600};
-// The parity words of the parity positions 0..2.
-inline constexpr const char* kParityWords[kParityCount] = {"none", "odd", "even"};
-
 struct ProgramFile {
     std::uint16_t firmwareVersion = 0;        // major * 256 + minor of the box it came from; 0 unknown
     std::uint8_t msgLength = kLongMsgLength;  // the pin size it was read with, 30 or 55
@@ -51,8 +46,5 @@ std::size_t commandByteCount(std::string_view canonicalCommand);
 // The first pin whose command holds more bytes than a box with msgLength-byte pins keeps, as
 // "pins[5].command: 31 bytes, more than the 30 a pin of this box holds"; nothing when all fit.
 std::optional<std::string> fitRefusal(const ConfigValues& values, std::uint8_t msgLength);
-
-// "192.168.254.102" from the window's octet order (element 3 holds the first octet).
-std::string dottedAddress(const IpAddressText& address);
 
 }  // namespace zeze

@@ -1,7 +1,5 @@
 // Field-by-field comparison of two programmings, worded as the operator knows the fields.
-#include "progfile/program_diff.h"
-
-#include "progfile/program_file.h"
+#include "protocol/config_diff.h"
 
 namespace zeze {
 namespace {
@@ -23,10 +21,6 @@ std::string speedText(int speed) {
     return speed >= 0 && speed < kSpeedCount ? std::to_string(kSpeedBauds[speed]) : std::string();
 }
 
-std::string parityText(int parity) {
-    return parity >= 0 && parity < kParityCount ? kParityWords[parity] : std::string();
-}
-
 std::string portsText(const std::array<bool, 4>& ports) {
     std::string text;
     for (int p = 0; p < kSerialPortCount; ++p) {
@@ -37,6 +31,17 @@ std::string portsText(const std::array<bool, 4>& ports) {
 }
 
 }  // namespace
+
+std::string dottedAddress(const IpAddressText& address) {
+    return address[3] + "." + address[2] + "." + address[1] + "." + address[0];
+}
+
+std::string parityWord(int parity) {
+    std::string word = parity >= 0 && parity < kParityCount ? kParityNames[parity] : "";
+    for (char& c : word)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return word;
+}
 
 std::vector<std::string> describeDifferences(const ConfigValues& from, const ConfigValues& to) {
     std::vector<std::string> lines;
@@ -51,7 +56,7 @@ std::vector<std::string> describeDifferences(const ConfigValues& from, const Con
     for (int p = 0; p < kSerialPortCount; ++p) {
         const std::string name = "serial port " + std::to_string(p + 1);
         compare(lines, name + " speed", speedText(from.ports[p].speed), speedText(to.ports[p].speed));
-        compare(lines, name + " parity", parityText(from.ports[p].parity), parityText(to.ports[p].parity));
+        compare(lines, name + " parity", parityWord(from.ports[p].parity), parityWord(to.ports[p].parity));
     }
     compare(lines, "suppress header and status", yesNo(from.suppressHeaderAndStatus),
             yesNo(to.suppressHeaderAndStatus));

@@ -66,9 +66,9 @@ TEST_P(RoundTrip, ReadsEditsSendsAndReadsBackTheProgramming) {
     EXPECT_TRUE(waitingWhenStored);
     EXPECT_TRUE(stored->startsWith(QStringLiteral("download %1 bytes stored: ").arg(firmware.messageSize)))
         << stored->toStdString();
-    for (const char* change :
-         {"gateway 192.168.254.254 -> 10.168.254.254", "serial 3 speed 38400 -> 9600",
-          "serial 3 parity Odd -> Even", "pin 2 command \"\" -> \"20 01 21\"", "pin 7 ports 1 -> 1,3"}) {
+    for (const char* change : {"gateway: 192.168.254.254 -> 10.168.254.254",
+                               "serial port 3 speed: 38400 -> 9600", "serial port 3 parity: odd -> even",
+                               "pin 2 command: (none) -> 20 01 21", "pin 7 ports: 1 -> 1,3"}) {
         EXPECT_TRUE(stored->contains(QLatin1String(change))) << change << " not in " << stored->toStdString();
     }
     EXPECT_EQ(control<QComboBox>("cbo_Command", 0)->currentText(), "20 01 21");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "progfile/program_file.h"
+#include "protocol/config_diff.h"
 
 namespace zeze {
 namespace {

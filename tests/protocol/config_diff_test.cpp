@@ -1,17 +1,17 @@
 // The differences between two programmings, one line per field in the operator's terms.
 #include <gtest/gtest.h>
 
-#include "progfile/program_diff.h"
+#include "protocol/config_diff.h"
 
 namespace zeze {
 namespace {
 
-TEST(ProgramDiff, SameProgrammingHasNoLines) {
+TEST(ConfigDiff, SameProgrammingHasNoLines) {
     const ConfigValues values = configValuesOf(Sheet{});
     EXPECT_TRUE(describeDifferences(values, values).empty());
 }
 
-TEST(ProgramDiff, OneLinePerFieldInRecordOrder) {
+TEST(ConfigDiff, OneLinePerFieldInRecordOrder) {
     const ConfigValues from = configValuesOf(Sheet{});
     ConfigValues to = from;
     to.pins[5].command = "20 01 22";
@@ -35,6 +35,26 @@ TEST(ProgramDiff, OneLinePerFieldInRecordOrder) {
         "pin 3 ports: 1 -> (none)",
         "pin 7 command: (none) -> 20 01 22",
         "pin 7 invert: no -> yes",
+    };
+    EXPECT_EQ(describeDifferences(from, to), expected);
+}
+
+TEST(ConfigDiff, AddressesReadLeftToRightAndTheLastPinIsNamed25) {
+    const ConfigValues from = configValuesOf(Sheet{});
+    ConfigValues to = from;
+    to.network.gateway = {"254", "2", "1", "10"};
+    to.network.subnetMask = {"0", "0", "255", "255"};
+    to.network.destPort = "8000";
+    to.ports[0].parity = kParityEven;
+    to.pins[23].invert = true;
+    to.pins[23].sendToPort = {false, true, false, false};
+    const std::vector<std::string> expected{
+        "gateway: 192.168.254.254 -> 10.1.2.254",
+        "subnet mask: 255.255.255.0 -> 255.255.0.0",
+        "dest port: 5000 -> 8000",
+        "serial port 1 parity: odd -> even",
+        "pin 25 invert: no -> yes",
+        "pin 25 ports: 1 -> 2",
     };
     EXPECT_EQ(describeDifferences(from, to), expected);
 }

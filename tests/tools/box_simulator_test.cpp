@@ -91,8 +91,8 @@ TEST(BoxSimulator, StoresADownloadAndDumpsItBack) {
     client.socket().flush();
     client.send(record.mid(600));
     EXPECT_TRUE(
-        sim.waitForLog("download 1448 bytes stored: gateway 192.168.254.254 -> 10.1.2.254; pin 2 command "
-                       "\"\" -> \"20 01 21\""));
+        sim.waitForLog("download 1448 bytes stored: gateway: 192.168.254.254 -> 10.1.2.254; pin 2 command: "
+                       "(none) -> 20 01 21"));
     client.send(kDumpRequest);
     EXPECT_EQ(client.read(record.size()), record);
 }

@@ -1,7 +1,6 @@
-// The simulator's option texts and its account of a download's changes.
+// The simulator's option texts.
 #include <gtest/gtest.h>
 
-#include "tools/sim/config_diff.h"
 #include "tools/sim/sim_options.h"
 
 namespace zeze::sim {
@@ -23,26 +22,6 @@ TEST(SimOptions, FirmwareTextIsMajorDotTwoDigitMinor) {
     for (const char* bad : {"", " ", "-1", "+1", "80 00", "8k", "0x10"}) {
         EXPECT_FALSE(parseCount(bad, 65535)) << bad;
     }
-}
-
-TEST(ConfigDiff, NamesEachChangedFieldWithOldAndNewValue) {
-    const ConfigValues before = configValuesOf(Sheet{});
-    EXPECT_EQ(describeChanges(before, before), "");
-
-    ConfigValues after = before;
-    after.network.gateway = {"254", "2", "1", "10"};
-    after.network.destPort = "8000";
-    after.ports[2] = {3, kParityNone};
-    after.suppressHeaderAndStatus = false;
-    after.pins[0].command = "20 01 21";
-    after.pins[3].sendToPort = {true, false, true, false};
-    after.pins[23].invert = true;
-    after.pins[23].sendToPort = {false, false, false, false};
-    EXPECT_EQ(
-        describeChanges(before, after),
-        "gateway 192.168.254.254 -> 10.1.2.254; destination port 5000 -> 8000; serial 3 speed 38400 -> "
-        "9600; serial 3 parity Odd -> None; suppress on -> off; pin 2 command \"\" -> \"20 01 21\"; pin 5 "
-        "ports 1 -> 1,3; pin 25 ports 1 -> none; pin 25 invert off -> on");
 }
 
 }  // namespace

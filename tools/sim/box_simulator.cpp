@@ -4,12 +4,13 @@
 #include "tools/sim/box_simulator.h"
 
 #include <QHostAddress>
+#include <QStringList>
 #include <QTcpSocket>
 #include <span>
 
+#include "protocol/config_diff.h"
 #include "protocol/config_record.h"
 #include "protocol/reply_parser.h"
-#include "tools/sim/config_diff.h"
 
 namespace zeze::sim {
 
@@ -176,11 +177,16 @@ void BoxSimulator::storeDownload(const std::vector<Byte>& message) {
     const auto before = ReadConfigRecord(m_programming, m_msgLength);
     const auto after = ReadConfigRecord(message, m_msgLength);
     m_programming = message;
-    std::string changes = before && after ? describeChanges(*before, *after) : std::string();
-    if (changes.empty()) {
-        changes = "no field changed";
+    QStringList changes;
+    if (before && after) {
+        for (const std::string& line : describeDifferences(*before, *after)) {
+            changes << QString::fromStdString(line);
+        }
     }
-    emit logLine("download " + bytesText(message.size()) + " stored: " + QString::fromStdString(changes));
+    if (changes.isEmpty()) {
+        changes << QStringLiteral("no field changed");
+    }
+    emit logLine("download " + bytesText(message.size()) + " stored: " + changes.join(QStringLiteral("; ")));
 }
 
 void BoxSimulator::sendReply(const QString& name, const std::vector<Byte>& bytes) {
