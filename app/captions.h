@@ -14,10 +14,6 @@ inline constexpr std::array<const char*, 14> kPresetAddresses{
     "10.0.0.132",      "10.0.0.133",      "172.16.0.128",    "172.16.0.129"};
 inline constexpr char kStartPort[] = "8000";
 
-inline constexpr std::array<const char*, 7> kSpeeds{"1200",  "2400",  "4800", "9600",
-                                                    "19200", "38400", "57600"};
-inline constexpr std::array<const char*, 3> kParities{"None", "Odd", "Even"};
-
 // Captions
 inline constexpr char kAddressLabel[] = "Zeze IP Address";
 inline constexpr char kPortLabel[] = "Zeze TCP Port";

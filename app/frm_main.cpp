@@ -101,9 +101,9 @@ void FrmMain::loadForm() {
     Zeze_Port->setEnabled(true);
     // The socket takes host and port with each connect, so there is nothing to hand it here.
     for (int p = 0; p < kSerialPortCount; ++p) {
-        for (const char* speed : text::kSpeeds)
-            cbo_Port_Speed[p]->addItem(QLatin1String(speed));
-        for (const char* parity : text::kParities)
+        for (int baud : kSpeedBauds)
+            cbo_Port_Speed[p]->addItem(QString::number(baud));
+        for (const char* parity : kParityNames)
             cbo_Port_Parity[p]->addItem(QLatin1String(parity));
     }
     for (int row = 0; row < kPinCount; ++row) {
