@@ -9,7 +9,7 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+DESTDIR="$root" "${CMAKE:-cmake}" --install "$build" --prefix /usr >/dev/null
 
 desktop="$root/usr/share/applications/$id.desktop"
 icon="$root/usr/share/icons/hicolor/scalable/apps/$id.svg"
