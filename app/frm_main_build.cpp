@@ -210,7 +210,7 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     const QFontMetrics fm(plain);
     const int octetWidth = fm.horizontalAdvance(QStringLiteral("0000")) + 10;
     // At the smallest the sheet still shows its headings and several pin rows.
-    scroll->setMinimumHeight(fm.height() * 12);
+    scroll->setMinimumHeight(fm.height() * 13);
 
     // Network settings, options and serial ports: four rows.
     auto* net = new QGridLayout;
@@ -361,6 +361,7 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
         }
     }
     innerLayout->addLayout(pins);
+    innerLayout->addSpacing(fm.height() / 2);
     // Should the sheet ever get more height than it asks for, it gathers at the top: rows keep their spacing.
     innerLayout->addStretch(1);
     scroll->setWidget(inner);

@@ -1,5 +1,7 @@
 #include "app/widgets.h"
 
+#include <algorithm>
+
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -205,8 +207,18 @@ void GestureLabel::paintEvent(QPaintEvent* event) {
 
 QSize SheetScrollArea::sizeHint() const {
     const int frame = 2 * frameWidth();
-    const QSize content = widget() ? widget()->sizeHint().expandedTo(widget()->minimumSizeHint()) : QSize();
+    if (widget() == nullptr)
+        return {frame, frame};
+    // As narrow as the sheet can be without scrolling (the window's width of old), as tall as all of it.
+    const QSize content(widget()->minimumSizeHint().width(),
+                        std::max(widget()->sizeHint().height(), widget()->minimumSizeHint().height()));
     return content + QSize(frame, frame);
+}
+
+bool SheetScrollArea::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == widget() && event->type() == QEvent::LayoutRequest)
+        updateGeometry();
+    return QScrollArea::eventFilter(watched, event);
 }
 
 }  // namespace zeze

@@ -60,13 +60,18 @@ class GestureLabel : public QLabel {
     bool m_leftDown = false;
 };
 
-// A scroll area that asks for its whole content, so the window opens showing all of it where the screen
-// has room, and never grows past it; smaller, it scrolls.
+// A scroll area that asks for the whole height of its content at its narrowest, so the window opens
+// showing all of it where the screen has room and never grows taller than it; smaller, it scrolls.
 class SheetScrollArea : public QScrollArea {
     Q_OBJECT
   public:
     using QScrollArea::QScrollArea;
     QSize sizeHint() const override;
+
+  protected:
+    // Changes of the content's size (lists filled, the style settled on first show) reach the window's
+    // layout through this.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace zeze
