@@ -23,8 +23,9 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
        "(command bytes and serial ports per pin, network and serial settings) into"
        "a sheet, lets the operator edit it, and writes it back."
        ""
-       "The package also holds zeze-sim, a simulated box on 127.0.0.1 for trying"
-       "the tool without one.")
+       "The package also holds zeze, a command-line program that backs up,"
+       "restores, compares and programs many boxes at once, and zeze-sim, a"
+       "simulated box on 127.0.0.1 for trying both without a box.")
 # Release binaries only: the debug information of a RelWithDebInfo build stays out of the package.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
