@@ -73,6 +73,9 @@ int main(int argc, char** argv) {
         }
     }
     QTest::qWait(250);  // let Timer1 paint the connection state
+    // The whole sheet, without scroll bars, whatever size the offscreen screen gave the window.
+    window.resize(window.sizeHint());
+    QTest::qWait(50);
     if (!window.grab().save(parser.positionalArguments().first())) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(parser.positionalArguments().first()));
         return 1;
