@@ -3,7 +3,9 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QSvgRenderer>
+#include <QTimer>
 
 #include "app/frm_main.h"
 
@@ -37,5 +39,14 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(appIcon());
     zeze::FrmMain window;
     window.show();
+    // The sheet's full width is known only once its widgets, polished on show, have laid themselves
+    // out (a chain of posted layout requests): open at the window's preferred size then, within the
+    // screen.
+    QTimer::singleShot(0, &window, [&window] {
+        for (int pass = 0; pass < 3; ++pass)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const QSize available = window.screen()->availableGeometry().size();
+        window.resize(window.sizeHint().boundedTo(available));
+    });
     return app.exec();
 }
