@@ -2,8 +2,9 @@
 // length byte, then the stream and chunk sizes. Modes:
 //   0  any stream, any chunking, no silence: every byte comes out exactly once, in order;
 //   1  whole messages of the known kinds, each cut anywhere: they come out as those messages;
-//   2  arrivals and polls at generated times: bytes out + given up + discarded = bytes in, and nothing
-//      is given up before kSilenceLimit of silence.
+//   2  arrivals, polls and clears at generated times: bytes out + given up + discarded + cleared = bytes
+//      in, nothing is given up before kSilenceLimit of silence, and a discarding ends with the count of
+//      the bytes fed since the give-up.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <chrono>
@@ -93,7 +94,8 @@ void withSilences(FuzzedDataProvider& in, std::uint8_t dumpLength) {
     MessageAssembler assembler;
     Clock::time_point now{1000s};
     Clock::time_point lastByte = now;
-    std::size_t fedCount = 0, outCount = 0, gaveUp = 0, discarded = 0;
+    std::size_t fedCount = 0, outCount = 0, gaveUp = 0, discarded = 0, cleared = 0;
+    std::size_t fedWhileDiscarding = 0;  // since the last give-up
     auto pollAt = [&](Clock::time_point at) {
         const bool wasHolding = assembler.heldBytes() > 0;
         const bool wasDiscarding = assembler.discarding();
@@ -108,19 +110,28 @@ void withSilences(FuzzedDataProvider& in, std::uint8_t dumpLength) {
         if (expiry->kind == MessageAssembler::Expiry::Kind::GaveUp) {
             check(wasHolding && !wasDiscarding && assembler.discarding() && assembler.heldBytes() == 0);
             gaveUp += expiry->bytes;
+            fedWhileDiscarding = 0;
             lastByte = at;
         } else {
-            check(wasDiscarding && !assembler.discarding());
+            check(wasDiscarding && !assembler.discarding() && expiry->bytes == fedWhileDiscarding);
             discarded += expiry->bytes;
         }
         check(!assembler.deadline().has_value() || assembler.discarding());
     };
     while (in.remaining_bytes() > 0) {
         now += std::chrono::milliseconds(in.ConsumeIntegralInRange(0, 3000));
-        if (in.ConsumeBool()) {
+        const int op = in.ConsumeIntegralInRange(0, 15);
+        if (op == 0) {
+            // A connect or disconnect drops what is held and the discarding, silently.
+            cleared += assembler.heldBytes() + (assembler.discarding() ? fedWhileDiscarding : 0);
+            assembler.clear();
+            check(assembler.heldBytes() == 0 && !assembler.discarding() && !assembler.deadline());
+        } else if (op < 8) {
             const bool wasDiscarding = assembler.discarding();
             const auto chunk = in.ConsumeBytes<Byte>(in.ConsumeIntegralInRange<std::size_t>(0, 1600));
             fedCount += chunk.size();
+            if (wasDiscarding)
+                fedWhileDiscarding += chunk.size();
             if (!chunk.empty())
                 lastByte = now;
             const auto message = assembler.feed(chunk, dumpLength, now);
@@ -137,7 +148,7 @@ void withSilences(FuzzedDataProvider& in, std::uint8_t dumpLength) {
     pollAt(now + 1h);
     pollAt(now + 2h);
     check(assembler.heldBytes() == 0 && !assembler.discarding());
-    check(outCount + gaveUp + discarded == fedCount);
+    check(outCount + gaveUp + discarded + cleared == fedCount);
 }
 
 }  // namespace
