@@ -6,8 +6,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${ZEZE_ASAN_BUILD_DIR:-$root/build-asan}"
 bash "$root/scripts/install-deps.sh"
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEZE_ASAN=ON \
-    -DZEZE_BUILD_BENCH=OFF >/dev/null
+  # -O1 with line tables only: half the compile time of -O2 -g, and reports still name file and line.
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DZEZE_ASAN=ON -DZEZE_BUILD_BENCH=OFF >/dev/null
 fi
 ZEZE_BUILD_DIR="$build" bash "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
