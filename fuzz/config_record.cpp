@@ -9,16 +9,10 @@
 #include <span>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "protocol/config_record.h"
 
-namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-}  // namespace
+using zeze::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zeze;

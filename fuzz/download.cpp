@@ -15,16 +15,14 @@
 #include <vector>
 
 #include "editing/command_string.h"
+#include "fuzz/fuzz_check.h"
 #include "protocol/config_record.h"
 
 namespace {
 
-using namespace zeze;
+using zeze::fuzz::check;
 
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
+using namespace zeze;
 
 // Whole decimal number up to `max`, blanks and tabs around it allowed; the refusal rule, stated apart
 // from the codec's own parser.

@@ -13,19 +13,17 @@
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "protocol/config_record.h"
 #include "protocol/message_assembler.h"
 
 namespace {
 
+using zeze::fuzz::check;
+
 using namespace zeze;
 using namespace std::chrono_literals;
 using Clock = MessageAssembler::Clock;
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 void append(std::vector<Byte>& to, const std::vector<Byte>& from) {
     to.insert(to.end(), from.begin(), from.end());

@@ -10,13 +10,11 @@
 #include <string_view>
 
 #include "editing/command_string.h"
+#include "fuzz/fuzz_check.h"
 
 namespace {
 
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
+using zeze::fuzz::check;
 
 bool isHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');

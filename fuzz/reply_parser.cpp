@@ -5,16 +5,10 @@
 #include <cstdlib>
 #include <span>
 
+#include "fuzz/fuzz_check.h"
 #include "protocol/reply_parser.h"
 
-namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-}  // namespace
+using zeze::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zeze;

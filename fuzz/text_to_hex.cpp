@@ -9,15 +9,9 @@
 #include <string>
 
 #include "editing/command_string.h"
+#include "fuzz/fuzz_check.h"
 
-namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-}  // namespace
+using zeze::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::u32string text(size / 4, U'\0');
