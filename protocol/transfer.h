@@ -35,17 +35,18 @@ enum class DumpFailure {
 class Transfers {
   public:
     using Clock = std::chrono::steady_clock;
-    enum class Phase { Idle, AwaitingDump, DownloadPause };
 
-    Phase phase() const { return m_phase; }
-    bool awaitingDump() const { return m_phase == Phase::AwaitingDump; }
-    bool pausing() const { return m_phase == Phase::DownloadPause; }
+    // The two can overlap: a reply during a download's pause releases the buttons, and a dump may be
+    // requested before the pause ends.
+    bool awaitingDump() const { return m_awaitingDump; }
+    bool pausing() const { return m_pausing; }
+    bool idle() const { return !m_awaitingDump && !m_pausing; }
 
     // Idle -> awaiting dump: empties the 24 command strings, remembering them, and starts the time
     // limit. A new request while one is awaited keeps the first one's copy and restarts the limit.
     void requestDump(Sheet& sheet, Clock::time_point now);
     // A dump reply was read into the sheet: awaiting dump -> idle.
-    void dumpRead();
+    void dumpRead() { m_awaitingDump = false; }
     // Awaiting dump -> idle without a dump: every command string still empty gets back what it held
     // before the request (a row typed into since keeps what was typed). False when no dump was
     // awaited (nothing changes then).
@@ -53,16 +54,13 @@ class Transfers {
     // While awaiting a dump: when the time limit runs out.
     std::optional<Clock::time_point> dumpDeadline() const;
 
-    // Idle -> download pause -> idle. A dump request cannot be awaited during the pause: the buttons
-    // are waiting, and a Disconnect or a reply that releases them ends nothing here.
-    void beginPause() { m_phase = Phase::DownloadPause; }
-    void endPause() {
-        if (m_phase == Phase::DownloadPause)
-            m_phase = Phase::Idle;
-    }
+    // Idle -> download pause -> idle: the box is storing a download and takes nothing else meanwhile.
+    void beginPause() { m_pausing = true; }
+    void endPause() { m_pausing = false; }
 
   private:
-    Phase m_phase = Phase::Idle;
+    bool m_awaitingDump = false;
+    bool m_pausing = false;
     std::array<std::string, kPinCount> m_emptiedCommands{};
     Clock::time_point m_dumpDeadline{};
 };

@@ -8,7 +8,6 @@ namespace zeze {
 namespace {
 
 using namespace std::chrono_literals;
-using Phase = Transfers::Phase;
 
 TEST(Transfers, AFailedDumpPutsBackWhatTheRequestEmptied) {
     const Transfers::Clock::time_point t0{50s};
@@ -21,7 +20,7 @@ TEST(Transfers, AFailedDumpPutsBackWhatTheRequestEmptied) {
     EXPECT_FALSE(transfers.dumpDeadline().has_value());
 
     transfers.requestDump(sheet, t0);
-    EXPECT_EQ(transfers.phase(), Phase::AwaitingDump);
+    EXPECT_TRUE(transfers.awaitingDump());
     for (const PinRow& pin : sheet.pins)
         EXPECT_EQ(pin.command, "");
     EXPECT_EQ(transfers.dumpDeadline(), t0 + 10s);
@@ -32,7 +31,7 @@ TEST(Transfers, AFailedDumpPutsBackWhatTheRequestEmptied) {
 
     sheet.pins[5].command = "typed";  // the operator typed into row 5 meanwhile
     EXPECT_TRUE(transfers.dumpFailed(sheet));
-    EXPECT_EQ(transfers.phase(), Phase::Idle);
+    EXPECT_TRUE(transfers.idle());
     EXPECT_EQ(sheet.pins[0].command, "20 01 21");
     EXPECT_EQ(sheet.pins[5].command, "typed");
     EXPECT_EQ(sheet.pins[9].command, "FF");
@@ -40,23 +39,26 @@ TEST(Transfers, AFailedDumpPutsBackWhatTheRequestEmptied) {
     EXPECT_FALSE(transfers.dumpFailed(sheet));
 }
 
-TEST(Transfers, ADumpReadEndsTheWaitAndThePauseIsItsOwnPhase) {
+TEST(Transfers, ADumpReadEndsTheWaitAndThePauseRunsBesideIt) {
     Sheet sheet;
     sheet.pins[3].command = "01";
     Transfers transfers;
     transfers.requestDump(sheet, {});
     sheet.pins[3].command = "";  // the box's own programming has an empty command there
     transfers.dumpRead();
-    EXPECT_EQ(transfers.phase(), Phase::Idle);
+    EXPECT_TRUE(transfers.idle());
     EXPECT_FALSE(transfers.dumpFailed(sheet));
     EXPECT_EQ(sheet.pins[3].command, "");  // a read dump is never undone
 
+    // A dump requested during a download's pause (a reply released the buttons) leaves the pause on.
     transfers.beginPause();
+    transfers.requestDump(sheet, {});
     EXPECT_TRUE(transfers.pausing());
+    EXPECT_TRUE(transfers.awaitingDump());
     transfers.dumpRead();
     EXPECT_TRUE(transfers.pausing());
     transfers.endPause();
-    EXPECT_EQ(transfers.phase(), Phase::Idle);
+    EXPECT_TRUE(transfers.idle());
 
     EXPECT_EQ(transferPause(30), 3188ms);
     EXPECT_EQ(transferPause(55), 5588ms);
