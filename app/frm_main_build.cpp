@@ -309,18 +309,17 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
         pins->addWidget(heading(lbl_Invert, g, "lbl_Invert", text::kInvert, text::kInvert,
                                 text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
                         1, base + 2, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port1, g, "lbl_Send_2_Port1", "1", port(1),
-                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
-                        1, base + 3, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port2, g, "lbl_Send_2_Port2", "2", port(2),
-                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
-                        1, base + 4, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port3, g, "lbl_Send_2_Port3", "3", port(3),
-                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
-                        1, base + 5, Qt::AlignCenter);
-        pins->addWidget(heading(lbl_Send_2_Port4, g, "lbl_Send_2_Port4", "4", port(4),
-                                text::kColumnHeadingTip, text::kAccColumnHeadingKeys),
-                        1, base + 6, Qt::AlignCenter);
+        const std::array<std::pair<std::array<GestureLabel*, 3>*, const char*>, kSerialPortCount>
+            portHeadings{{{&lbl_Send_2_Port1, "lbl_Send_2_Port1"},
+                          {&lbl_Send_2_Port2, "lbl_Send_2_Port2"},
+                          {&lbl_Send_2_Port3, "lbl_Send_2_Port3"},
+                          {&lbl_Send_2_Port4, "lbl_Send_2_Port4"}}};
+        for (int p = 1; p <= kSerialPortCount; ++p) {
+            const auto& [labels, name] = portHeadings[p - 1];
+            pins->addWidget(heading(*labels, g, name, QString::number(p), port(p), text::kColumnHeadingTip,
+                                    text::kAccColumnHeadingKeys),
+                            1, base + 2 + p, Qt::AlignCenter);
+        }
         pins->setColumnStretch(base + 1, 1);
         if (g < 2)
             pins->setColumnMinimumWidth(base + 7, fm.horizontalAdvance(QLatin1Char('x')) * 2);
