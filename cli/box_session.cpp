@@ -66,6 +66,7 @@ void BoxSession::setProgram(const ConfigValues& values, bool verify) {
 
 void BoxSession::start() {
     m_step = Step::Connecting;
+    setPhase(BoxPhase::Connecting);
     m_assembler.clear();
     m_socket->connectTo(m_endpoint.host, QString::number(m_endpoint.port));
 }
@@ -81,6 +82,10 @@ bool BoxSession::request(std::span<const Byte> bytes, Step next) {
         return false;
     }
     m_step = next;
+    if (next == Step::AwaitFirmware)
+        setPhase(BoxPhase::Identifying);
+    else if (next == Step::AwaitDump)
+        setPhase(m_job == BoxJob::Program ? BoxPhase::Verifying : BoxPhase::Reading);
     if (next == Step::AwaitFirmware || next == Step::AwaitDump)
         m_replyTimer.start(m_timing.replyStart);
     return true;
@@ -170,8 +175,13 @@ void BoxSession::onFirmware() {
         return;
     }
     m_program = configValuesOf(sheet);  // what the box must hold afterwards, commands canonical
-    if (request(download.message, Step::Pausing))
-        m_pauseTimer.start(m_timing.transferPause(m_runValues.GPIMsgLength));
+    setPhase(BoxPhase::Sending);
+    if (request(download.message, Step::Pausing)) {
+        const auto pause = m_timing.transferPause(m_runValues.GPIMsgLength);
+        m_pauseEnds = std::chrono::steady_clock::now() + pause;
+        m_pauseTimer.start(pause);
+        setPhase(BoxPhase::Pausing);
+    }
 }
 
 void BoxSession::onPauseOver() {
@@ -245,7 +255,15 @@ void BoxSession::finish() {
     m_pauseTimer.stop();
     m_socket->close();
     m_assembler.clear();
+    setPhase(BoxPhase::Done);
     emit finished();
+}
+
+void BoxSession::setPhase(BoxPhase phase) {
+    if (phase == m_phase)
+        return;
+    m_phase = phase;
+    emit phaseChanged(phase);
 }
 
 }  // namespace zeze::cli

@@ -22,6 +22,10 @@ namespace zeze::cli {
 
 enum class BoxJob { Info, Read, Program };
 
+// What a session is doing, for progress displays. Pausing lasts the transfer pause; pauseEnds()
+// tells when it is over.
+enum class BoxPhase { Connecting, Identifying, Reading, Sending, Pausing, Verifying, Done };
+
 struct BoxTiming {
     // The box answers a request at once; this long without the start of a reply is a failure. The
     // ID request gets the same limit as a dump request.
@@ -53,9 +57,13 @@ class BoxSession : public QObject {
 
     const Endpoint& endpoint() const { return m_endpoint; }
     const BoxOutcome& outcome() const { return m_outcome; }
+    BoxPhase phase() const { return m_phase; }
+    // While Pausing: when the pause ends, on the steady clock.
+    std::chrono::steady_clock::time_point pauseEnds() const { return m_pauseEnds; }
     bool isFinished() const { return m_step == Step::Done; }
 
   signals:
+    void phaseChanged(zeze::cli::BoxPhase phase);
     void finished();
 
   private:
@@ -75,6 +83,7 @@ class BoxSession : public QObject {
     void fail(const QString& line);
     void succeed();
     void finish();
+    void setPhase(BoxPhase phase);
 
     Endpoint m_endpoint;
     BoxJob m_job;
@@ -89,6 +98,8 @@ class BoxSession : public QObject {
     QTimer m_silenceTimer;
     QTimer m_pauseTimer;
     BoxOutcome m_outcome;
+    BoxPhase m_phase = BoxPhase::Connecting;
+    std::chrono::steady_clock::time_point m_pauseEnds{};
 };
 
 }  // namespace zeze::cli
