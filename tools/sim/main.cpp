@@ -5,8 +5,63 @@
 
 #include "tools/sim/box_simulator.h"
 #include "tools/sim/sim_options.h"
+#include "version.h"
 
 namespace {
+
+// Every option, in the order --help lists them; the parser is built from the same table. Help lines
+// stay under 58 columns (the help column starts at 20, the whole line under 80).
+struct OptionEntry {
+    const char* name;       // long name without its dashes
+    const char* valueName;  // nullptr for a switch
+    const char* help;       // '\n' between lines
+};
+
+constexpr OptionEntry kOptions[] = {
+    {"port", "N", "listen on 127.0.0.1:N, 0 for a free port (default 8000)"},
+    {"firmware", "M.mm",
+     "the firmware version reported, a two-digit minor\n(default 2.10; 2.09 and older hold 30 bytes per "
+     "pin)"},
+    {"chunk", "N", "cut every reply into pieces of N bytes\n(default 0: whole)"},
+    {"chunk-delay", "MS", "pause between the pieces of a reply (default 20)"},
+    {"stall", "MS",
+     "the quiet gap: after MS without a new byte an\nunfinished request is given up and a download is "
+     "over,\nstored if it has the right size (default 500)"},
+    {"help", nullptr, "this help"},
+    {"version", nullptr, "the program version"},
+};
+
+constexpr char kIntro[] =
+    "Usage: zeze-sim [OPTIONS]\n"
+    "\n"
+    "A simulated Zeze box on 127.0.0.1. It answers the ID, GPI and dump requests,\n"
+    "stores configuration downloads, and prints one line per message. One client is\n"
+    "served at a time; a client that connects meanwhile waits until the current one\n"
+    "disconnects.\n"
+    "\n"
+    "Options:\n";
+
+constexpr char kOutro[] =
+    "\n"
+    "Exit status: 2 when an option is wrong or the port cannot be listened on;\n"
+    "otherwise it runs until it is stopped.\n";
+
+QString helpText() {
+    constexpr int kHelpColumn = 20;
+    QString text = QString::fromLatin1(kIntro);
+    for (const OptionEntry& option : kOptions) {
+        QString names = QStringLiteral("  --") + QLatin1String(option.name);
+        if (QLatin1String(option.name) == QLatin1String("help"))
+            names = QStringLiteral("  -h, --help");
+        if (option.valueName)
+            names += QLatin1Char(' ') + QLatin1String(option.valueName);
+        const QStringList lines = QString::fromLatin1(option.help).split(QLatin1Char('\n'));
+        text += names.leftJustified(kHelpColumn - 1) + QLatin1Char(' ') + lines.first() + QLatin1Char('\n');
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            text += QString(kHelpColumn, QLatin1Char(' ')) + lines[i] + QLatin1Char('\n');
+    }
+    return text + QLatin1String(kOutro);
+}
 
 void printLine(const QString& line) {
     std::fputs(line.toUtf8().constData(), stdout);
@@ -27,43 +82,39 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("zeze-sim"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("A simulated Zeze box on 127.0.0.1. It answers the ID, GPI and dump requests, stores "
-                       "configuration downloads, and prints one line per message. One client is served at a "
-                       "time; a client that connects meanwhile waits until the current one disconnects."));
-    parser.addHelpOption();
-    const QCommandLineOption portOption(
-        QStringLiteral("port"), QStringLiteral("TCP port on 127.0.0.1, 0 for a free one (default 8000)."),
-        QStringLiteral("N"), QStringLiteral("8000"));
-    const QCommandLineOption firmwareOption(QStringLiteral("firmware"),
-                                            QStringLiteral("Firmware version reported, major.minor with a "
-                                                           "two-digit minor (default 2.10; 2.09 and older "
-                                                           "hold 30 bytes per pin)."),
-                                            QStringLiteral("M.mm"), QStringLiteral("2.10"));
-    const QCommandLineOption chunkOption(QStringLiteral("chunk"),
-                                         QStringLiteral("Cut every reply into pieces of N bytes (default 0: "
-                                                        "whole)."),
-                                         QStringLiteral("N"), QStringLiteral("0"));
-    const QCommandLineOption delayOption(QStringLiteral("chunk-delay"),
-                                         QStringLiteral("Pause between pieces of a reply (default 20)."),
-                                         QStringLiteral("MS"), QString::number(kDefaultChunkDelayMs));
-    const QCommandLineOption stallOption(QStringLiteral("stall"),
-                                         QStringLiteral("Quiet gap: after MS without new bytes an unfinished "
-                                                        "request is given up and a download is over, stored "
-                                                        "if it has the right size (default 500)."),
-                                         QStringLiteral("MS"), QString::number(kDefaultStallMs));
-    parser.addOptions({portOption, firmwareOption, chunkOption, delayOption, stallOption});
-    parser.process(app);
+    for (const OptionEntry& option : kOptions) {
+        QStringList names{QLatin1String(option.name)};
+        if (names.first() == QLatin1String("help"))
+            names.prepend(QStringLiteral("h"));
+        parser.addOption(QCommandLineOption(names, QString(),
+                                            option.valueName ? QLatin1String(option.valueName) : QString()));
+    }
+    if (!parser.parse(app.arguments())) {
+        return refuse(parser.errorText() + QStringLiteral(" See zeze-sim --help."));
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(helpText().toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        printLine(QStringLiteral("zeze-sim ") + QLatin1String(zeze::kVersionText));
+        return 0;
+    }
     if (!parser.positionalArguments().isEmpty()) {
         return refuse(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
     }
+    // An option not given takes its default.
+    const auto valueOf = [&parser](const char* name, const QString& fallback) {
+        return parser.isSet(QLatin1String(name)) ? parser.value(QLatin1String(name)).toStdString()
+                                                 : fallback.toStdString();
+    };
 
     SimOptions options;
-    const auto port = parseCount(parser.value(portOption).toStdString(), 65535);
-    const auto firmware = parseFirmware(parser.value(firmwareOption).toStdString());
-    const auto chunk = parseCount(parser.value(chunkOption).toStdString(), 1 << 20);
-    const auto delay = parseCount(parser.value(delayOption).toStdString(), 60000);
-    const auto stall = parseCount(parser.value(stallOption).toStdString(), 600000);
+    const auto port = parseCount(valueOf("port", QString::number(kDefaultPort)), 65535);
+    const auto firmware = parseFirmware(valueOf("firmware", QStringLiteral("2.10")));
+    const auto chunk = parseCount(valueOf("chunk", QStringLiteral("0")), 1 << 20);
+    const auto delay = parseCount(valueOf("chunk-delay", QString::number(kDefaultChunkDelayMs)), 60000);
+    const auto stall = parseCount(valueOf("stall", QString::number(kDefaultStallMs)), 600000);
     if (!port) {
         return refuse(QStringLiteral("--port wants a number 0..65535"));
     }
