@@ -6,10 +6,42 @@
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QTimer>
+#include <cstdio>
+#include <cstring>
 
 #include "app/frm_main.h"
+#include "version.h"
 
 namespace {
+
+constexpr char kHelp[] =
+    "Usage: zeze-gpi-programmer [OPTIONS]\n"
+    "\n"
+    "Opens the Zeze GPI Programmer window, which connects to one Zeze network trigger\n"
+    "box over TCP, reads its whole programming into a sheet, lets you edit it and\n"
+    "writes it back.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     this help\n"
+    "  -v, --version  the program version\n"
+    "\n"
+    "Qt's own options (-platform NAME, -display DISPLAY, ...) are handed to Qt.\n";
+
+// --help and --version are answered before QApplication exists: it aborts without a display, and
+// these must work in any terminal. Every other argument is left to Qt.
+bool answeredWithoutWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("zeze-gpi-programmer %s\n", zeze::kVersionText);
+            return true;
+        }
+    }
+    return false;
+}
 
 // Drawn here from the compiled-in SVG rather than left to Qt's SVG icon plugin, which is loaded at
 // run time and so would be missing from the package's computed dependencies.
@@ -33,6 +65,8 @@ QIcon appIcon() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answeredWithoutWindow(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     // Lets a Wayland compositor match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(ZEZE_APP_ID));
