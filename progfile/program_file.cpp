@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "model/numbers.h"
 #include "protocol/config_diff.h"
@@ -27,6 +28,95 @@ constexpr std::size_t kMaxBytesPerPin = kLongMsgLength;
 bool isHex(char c) {
     return hexDigitValue(c) >= 0;
 }
+
+// --- paths ---------------------------------------------------------------------------------------
+
+// Refusals name an entry of the two lists as the engineer counts it ("pin 7", "serial port 2") and
+// anything else by its JSON path ("network.gateway", "pins[24]" for an entry past the end).
+std::string entryPath(const std::string& list, std::size_t index) {
+    if (list == "pins" && index < static_cast<std::size_t>(kPinCount))
+        return "pin " + std::to_string(pinNumber(static_cast<int>(index)));
+    if (list == "serialPorts" && index < static_cast<std::size_t>(kSerialPortCount))
+        return "serial port " + std::to_string(index + 1);
+    return list + "[" + std::to_string(index) + "]";
+}
+
+std::string fieldPath(const std::string& parent, const std::string& key) {
+    if (parent.empty())
+        return key;
+    if (parent.starts_with("pin ") || parent.starts_with("serial port "))
+        return parent + " " + key;
+    return parent + "." + key;
+}
+
+// Tracks where the parser is while it reads, to name the first key that appears twice in one object
+// (the parser itself keeps the last one silently).
+class DuplicateKeyFinder {
+  public:
+    bool operator()(int /*depth*/, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+        using Event = nlohmann::json::parse_event_t;
+        switch (event) {
+            case Event::object_start:
+            case Event::array_start:
+                if (!m_frames.empty())
+                    m_frames.back().enterChild();
+                m_frames.push_back(Frame{event == Event::object_start, {}, {}, {}, 0});
+                break;
+            case Event::key: {
+                Frame& frame = m_frames.back();
+                frame.key = parsed.get<std::string>();
+                if (!frame.keys.insert(frame.key).second && m_duplicate.empty())
+                    m_duplicate = fieldPath(pathOfTop(), frame.key);
+                break;
+            }
+            case Event::value:
+                if (!m_frames.empty() && !m_frames.back().object)
+                    ++m_frames.back().count;
+                break;
+            case Event::object_end:
+            case Event::array_end:
+                m_frames.pop_back();
+                break;
+        }
+        return true;
+    }
+
+    // The path of the first duplicated key; empty when there is none.
+    const std::string& duplicate() const { return m_duplicate; }
+
+  private:
+    struct Frame {
+        bool object;
+        std::set<std::string> keys;
+        std::string key;        // an object's current key
+        std::string childName;  // how the container being read inside this one is named
+        std::size_t count;      // an array's entries so far
+        void enterChild() {
+            childName = object ? key : std::to_string(count);
+            if (!object)
+                ++count;
+        }
+    };
+
+    // The path of the innermost container, built the way the reader names its refusals.
+    std::string pathOfTop() const {
+        std::string path;
+        std::string listName;
+        for (std::size_t i = 0; i + 1 < m_frames.size(); ++i) {
+            const Frame& frame = m_frames[i];
+            if (frame.object) {
+                path = fieldPath(path, frame.childName);
+                listName = path;
+            } else {
+                path = entryPath(listName, std::stoul(frame.childName));
+            }
+        }
+        return path;
+    }
+
+    std::vector<Frame> m_frames;
+    std::string m_duplicate;
+};
 
 // --- writing ---------------------------------------------------------------------------------------
 
@@ -108,8 +198,9 @@ class JsonReader {
   public:
     ProgramReadResult read(std::string_view text) {
         Json document;
+        DuplicateKeyFinder duplicates;
         try {
-            document = Json::parse(text);
+            document = Json::parse(text, std::ref(duplicates));
         } catch (const Json::parse_error& error) {
             // "[json.exception.parse_error.101] parse error at line 3, column 5: ...": keep from "parse".
             // The "last read" part quotes raw text, line breaks included; one line is kept.
@@ -118,6 +209,8 @@ class JsonReader {
             const auto start = what.find("] ");
             return {std::nullopt, start == std::string::npos ? what : what.substr(start + 2)};
         }
+        if (!duplicates.duplicate().empty())
+            return {std::nullopt, duplicates.duplicate() + ": given twice; each field appears once"};
         ProgramFile file;
         if (!readDocument(document, file))
             return {std::nullopt, m_error};
@@ -136,16 +229,16 @@ class JsonReader {
 
     // Every key must be known and every known key present.
     template <std::size_t N>
-    bool checkKeys(const Json& object, const char* const (&keys)[N], const std::string& prefix) {
+    bool checkKeys(const Json& object, const char* const (&keys)[N], const std::string& parent) {
         for (auto it = object.begin(); it != object.end(); ++it) {
             if (std::find_if(std::begin(keys), std::end(keys),
                              [&](const char* k) { return it.key() == k; }) == std::end(keys)) {
-                return fail(prefix + it.key(), "unknown field");
+                return fail(fieldPath(parent, it.key()), "unknown field");
             }
         }
         for (const char* key : keys) {
             if (!object.contains(key))
-                return fail(prefix + key, "missing");
+                return fail(fieldPath(parent, key), "missing");
         }
         return true;
     }
@@ -249,7 +342,7 @@ class JsonReader {
     }
 
     bool readNetwork(const Json& value, NetworkSettings& network) {
-        if (!expectObject(value, "network") || !checkKeys(value, kNetworkKeys, "network."))
+        if (!expectObject(value, "network") || !checkKeys(value, kNetworkKeys, "network"))
             return false;
         long zezePort = 0, destPort = 0;
         if (!readAddress(value["zezeAddress"], "network.zezeAddress", network.zezeAddress) ||
@@ -271,7 +364,7 @@ class JsonReader {
         if (!value.is_array())
             return fail(path, "expected a list, found " + kindOf(value));
         for (std::size_t i = 0; i < value.size(); ++i) {
-            const std::string entry = path + "[" + std::to_string(i) + "]";
+            const std::string entry = entryPath(path, i);
             if (static_cast<int>(i) >= count) {
                 return fail(entry, "there are only " + std::to_string(count) + " " + what + "s (" +
                                        std::to_string(first) + " to " + std::to_string(first + count - 1) +
@@ -282,9 +375,9 @@ class JsonReader {
             const Json& number = value[i].contains(numberKey) ? value[i][numberKey] : Json();
             const long expected = first + static_cast<long>(i);
             if (!number.is_number_integer() || number.get<long>() != expected) {
-                return fail(entry + "." + numberKey,
-                            "expected " + std::to_string(expected) + ", found " + kindOf(number) + "; " +
-                                what + " " + std::to_string(expected) + " is missing or out of order");
+                return fail(entry, "expected \"" + std::string(numberKey) + "\": " +
+                                       std::to_string(expected) + ", found " + kindOf(number) + "; " + what +
+                                       " " + std::to_string(expected) + " is missing or out of order");
             }
         }
         if (static_cast<int>(value.size()) < count) {
@@ -299,9 +392,9 @@ class JsonReader {
         if (!readNumberedList(value, "serialPorts", kSerialPortCount, "port", 1, "port"))
             return false;
         for (int p = 0; p < kSerialPortCount; ++p) {
-            const std::string entry = "serialPorts[" + std::to_string(p) + "]";
+            const std::string entry = entryPath("serialPorts", static_cast<std::size_t>(p));
             const Json& port = value[p];
-            if (!checkKeys(port, kSerialPortKeys, entry + "."))
+            if (!checkKeys(port, kSerialPortKeys, entry))
                 return false;
             SerialPortSetting& setting = values.ports[p];
             const Json& speed = port["speed"];
@@ -313,7 +406,7 @@ class JsonReader {
             } else if (baud != kSpeedBauds.end()) {
                 setting.speed = static_cast<int>(baud - kSpeedBauds.begin());
             } else {
-                return fail(entry + ".speed",
+                return fail(fieldPath(entry, "speed"),
                             "expected 1200, 2400, 4800, 9600, 19200, 38400 or 57600, found " + kindOf(speed));
             }
             const Json& parity = port["parity"];
@@ -323,7 +416,7 @@ class JsonReader {
                     setting.parity = p;
             }
             if (setting.parity == kNoSelection)
-                return fail(entry + ".parity",
+                return fail(fieldPath(entry, "parity"),
                             "expected \"none\", \"odd\" or \"even\", found " + kindOf(parity));
         }
         return true;
@@ -382,13 +475,13 @@ class JsonReader {
         if (!readNumberedList(value, "pins", kPinCount, "pin", pinNumber(0), "pin"))
             return false;
         for (int row = 0; row < kPinCount; ++row) {
-            const std::string entry = "pins[" + std::to_string(row) + "]";
+            const std::string entry = entryPath("pins", static_cast<std::size_t>(row));
             const Json& pin = value[row];
             PinRow& out = values.pins[row];
-            if (!checkKeys(pin, kPinKeys, entry + ".") ||
-                !readCommand(pin["command"], entry + ".command", out.command) ||
-                !readBool(pin["invert"], entry + ".invert", out.invert) ||
-                !readPorts(pin["ports"], entry + ".ports", out.sendToPort)) {
+            if (!checkKeys(pin, kPinKeys, entry) ||
+                !readCommand(pin["command"], fieldPath(entry, "command"), out.command) ||
+                !readBool(pin["invert"], fieldPath(entry, "invert"), out.invert) ||
+                !readPorts(pin["ports"], fieldPath(entry, "ports"), out.sendToPort)) {
                 return false;
             }
         }
@@ -481,7 +574,31 @@ ProgramReadResult programFromRecord(std::span<const Byte> bytes) {
     return {file, {}};
 }
 
+namespace {
+
+// The encoding of a text that is not UTF-8, told by its byte-order mark or, without one, by the zero
+// bytes that JSON's first characters carry in UTF-16 or UTF-32; nothing for UTF-8 or a record.
+std::optional<std::string> foreignEncoding(std::span<const Byte> bytes) {
+    const auto startsWith = [&](std::initializer_list<int> prefix) {
+        return bytes.size() >= prefix.size() &&
+               std::equal(prefix.begin(), prefix.end(), bytes.begin(), [](int a, Byte b) { return a == b; });
+    };
+    if (startsWith({0xFF, 0xFE, 0, 0}) || startsWith({0, 0, 0xFE, 0xFF}))
+        return "UTF-32";
+    if (startsWith({0xFF, 0xFE}) || startsWith({0xFE, 0xFF}))
+        return "UTF-16";
+    if (bytes.size() >= 4 && ((bytes[0] == 0) + (bytes[1] == 0) + (bytes[2] == 0) + (bytes[3] == 0)) == 3)
+        return "UTF-32";
+    if (bytes.size() >= 2 && (bytes[0] == 0) != (bytes[1] == 0))
+        return "UTF-16";
+    return std::nullopt;
+}
+
+}  // namespace
+
 ProgramReadResult readProgram(std::span<const Byte> bytes) {
+    if (const auto encoding = foreignEncoding(bytes))
+        return {std::nullopt, *encoding + " text: save the file as UTF-8"};
     if (!bytes.empty() && bytes[0] == kStartByte)
         return programFromRecord(bytes);
     return programFromJson(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
@@ -491,8 +608,9 @@ std::optional<std::string> fitRefusal(const ConfigValues& values, std::uint8_t m
     for (int row = 0; row < kPinCount; ++row) {
         const std::size_t count = commandByteCount(values.pins[row].command);
         if (count > msgLength) {
-            return "pins[" + std::to_string(row) + "].command: " + std::to_string(count) +
-                   " bytes, more than the " + std::to_string(msgLength) + " a pin of this box holds";
+            return fieldPath(entryPath("pins", static_cast<std::size_t>(row)), "command") + ": " +
+                   std::to_string(count) + " bytes, more than the " + std::to_string(msgLength) +
+                   " a pin of this box holds";
         }
     }
     return std::nullopt;

@@ -122,11 +122,11 @@ TEST(ProgramJson, HandEditsAreReadInCanonicalForm) {
 }
 
 TEST(ProgramJson, RefusesBadDocumentsWithPathAndReason) {
-    EXPECT_EQ(errorOf(edited("\"20 01 21\"", "\"20 G1 21\"")), "pins[0].command: byte 'G1' is not hex");
+    EXPECT_EQ(errorOf(edited("\"20 01 21\"", "\"20 G1 21\"")), "pin 2 command: byte 'G1' is not hex");
     EXPECT_EQ(errorOf(edited("\"20 01 21\"", "\"20 1 21\"")),
-              "pins[0].command: byte '1' is not two hex digits");
+              "pin 2 command: byte '1' is not two hex digits");
     EXPECT_EQ(errorOf(edited("\"invert\": true", "\"invert\": \"yes\"")),
-              "pins[1].invert: expected true or false, found \"yes\"");
+              "pin 3 invert: expected true or false, found \"yes\"");
     EXPECT_EQ(errorOf(edited("\"zezePort\": 23", "\"zezePort\": \"23\"")),
               "network.zezePort: expected a whole number from 0 to 65535, found \"23\"");
     EXPECT_EQ(errorOf(edited("\"destPort\": 5000", "\"destPort\": 70000")),
@@ -136,11 +136,11 @@ TEST(ProgramJson, RefusesBadDocumentsWithPathAndReason) {
     EXPECT_EQ(errorOf(edited("\"10.0.0.1\"", "\"10.0.1\"")),
               "network.gateway: \"10.0.1\" is not an address of four octets such as \"10.0.0.1\"");
     EXPECT_EQ(errorOf(edited("\"speed\": 9600", "\"speed\": 9601")),
-              "serialPorts[1].speed: expected 1200, 2400, 4800, 9600, 19200, 38400 or 57600, found 9601");
+              "serial port 2 speed: expected 1200, 2400, 4800, 9600, 19200, 38400 or 57600, found 9601");
     EXPECT_EQ(errorOf(edited("\"parity\": \"even\"", "\"parity\": \"Even\"")),
-              "serialPorts[1].parity: expected \"none\", \"odd\" or \"even\", found \"Even\"");
+              "serial port 2 parity: expected \"none\", \"odd\" or \"even\", found \"Even\"");
     EXPECT_EQ(errorOf(edited("\"ports\": [1, 3]", "\"ports\": [1, 5]")),
-              "pins[2].ports: 5 is not a serial port 1 to 4");
+              "pin 4 ports: 5 is not a serial port 1 to 4");
     EXPECT_EQ(errorOf(edited("\"pinSize\": 55", "\"pinSize\": 40")), "pinSize: expected 30 or 55, found 40");
     EXPECT_EQ(errorOf(edited("\"firmware\": \"2.10\"", "\"firmware\": \"2.1\"")),
               "firmware: expected a version such as \"2.10\" or null, found \"2.1\"");
@@ -158,15 +158,53 @@ TEST(ProgramJson, RefusesBadDocumentsWithPathAndReason) {
         "expected '}'");
 }
 
+TEST(ProgramJson, RefusesAFieldGivenTwiceWithItsPath) {
+    EXPECT_EQ(
+        errorOf(edited("\"command\": \"20 01 21\",", "\"command\": \"20 01 21\", \"command\": \"00\",")),
+        "pin 2 command: given twice; each field appears once");
+    EXPECT_EQ(errorOf(edited("\"parity\": \"even\"", "\"parity\": \"even\", \"parity\": \"odd\"")),
+              "serial port 2 parity: given twice; each field appears once");
+    EXPECT_EQ(errorOf(edited("\"gateway\": \"10.0.0.1\",",
+                             "\"gateway\": \"10.0.0.1\", \"gateway\": \"10.0.0.1\",")),
+              "network.gateway: given twice; each field appears once");
+    EXPECT_EQ(errorOf(edited("\"version\": 1,", "\"version\": 1, \"version\": 1,")),
+              "version: given twice; each field appears once");
+    // Pin 25, the last entry: the entries before it are counted right.
+    EXPECT_EQ(
+        errorOf(edited("{\"pin\": 25, \"command\": \"\",", "{\"pin\": 25, \"command\": \"\", \"pin\": 25,")),
+        "pin 25 pin: given twice; each field appears once");
+    // The same key in different objects is no duplicate.
+    EXPECT_TRUE(programFromJson(sampleJson()).file);
+}
+
+TEST(ProgramJson, NamesAnEncodingOtherThanUtf8) {
+    const std::string utf8 = sampleJson();
+    std::vector<Byte> littleEndian{0xFF, 0xFE};
+    std::vector<Byte> bigEndianNoMark;
+    for (char c : utf8) {
+        littleEndian.insert(littleEndian.end(), {static_cast<Byte>(c), 0});
+        bigEndianNoMark.insert(bigEndianNoMark.end(), {0, static_cast<Byte>(c)});
+    }
+    EXPECT_EQ(readProgram(littleEndian).error, "UTF-16 text: save the file as UTF-8");
+    EXPECT_EQ(readProgram(bigEndianNoMark).error, "UTF-16 text: save the file as UTF-8");
+    EXPECT_EQ(readProgram(std::vector<Byte>{'{', 0, 0, 0}).error, "UTF-32 text: save the file as UTF-8");
+    // UTF-8 with a byte-order mark is still UTF-8.
+    std::vector<Byte> marked{0xEF, 0xBB, 0xBF};
+    marked.insert(marked.end(), utf8.begin(), utf8.end());
+    const ProgramReadResult read = readProgram(marked);
+    ASSERT_TRUE(read.file) << read.error;
+    EXPECT_EQ(*read.file, sampleFile());
+}
+
 TEST(ProgramJson, RefusesAMissingOrMisplacedPin) {
     EXPECT_EQ(
         errorOf(edited("    {\"pin\": 9, \"command\": \"\", \"invert\": false, \"ports\": [1]},\n", "")),
-        "pins[7].pin: expected 9, found 10; pin 9 is missing or out of order");
+        "pin 9: expected \"pin\": 9, found 10; pin 9 is missing or out of order");
     EXPECT_EQ(
         errorOf(edited(",\n    {\"pin\": 25, \"command\": \"\", \"invert\": false, \"ports\": [1]}", "")),
         "pins: pin 25 is missing; the list holds pins 2 to 25 in order");
     EXPECT_EQ(errorOf(edited("\"ports\": []}", "\"ports\": []}, {}")),
-              "pins[4].pin: expected 6, found null; pin 6 is missing or out of order");
+              "pin 6: expected \"pin\": 6, found null; pin 6 is missing or out of order");
 }
 
 TEST(ProgramJson, RefusesMoreBytesThanAnyBoxHolds) {
@@ -174,7 +212,7 @@ TEST(ProgramJson, RefusesMoreBytesThanAnyBoxHolds) {
     for (int i = 1; i < 56; ++i)
         command += " 00";
     EXPECT_EQ(errorOf(edited("\"20 01 21\"", "\"" + command + "\"")),
-              "pins[0].command: more than 55 bytes; no box holds that many per pin");
+              "pin 2 command: more than 55 bytes; no box holds that many per pin");
 }
 
 TEST(ProgramFit, NamesTheFirstPinTooLongForTheBox) {
@@ -183,10 +221,16 @@ TEST(ProgramFit, NamesTheFirstPinTooLongForTheBox) {
     for (int i = 1; i < 31; ++i)
         command += " 11";
     values.pins[3].command = command;  // 31 bytes
-    EXPECT_EQ(fitRefusal(values, 30), "pins[3].command: 31 bytes, more than the 30 a pin of this box holds");
+    EXPECT_EQ(fitRefusal(values, 30), "pin 5 command: 31 bytes, more than the 30 a pin of this box holds");
     EXPECT_EQ(fitRefusal(values, 55), std::nullopt);
     values.pins[3].command = command.substr(0, 89);  // 30 bytes
     EXPECT_EQ(fitRefusal(values, 30), std::nullopt);
+    std::string longest = command.substr(0, 89);
+    for (int i = 30; i < 55; ++i)
+        longest += " 11";
+    values.pins[23].command = longest;  // 55 bytes: the most a long box holds
+    EXPECT_EQ(fitRefusal(values, 55), std::nullopt);
+    EXPECT_EQ(fitRefusal(values, 30), "pin 25 command: 55 bytes, more than the 30 a pin of this box holds");
 }
 
 // A record of `size` bytes: header, then zeros but for the bytes put at `offset`.
