@@ -17,9 +17,9 @@ namespace {
 constexpr char kHelp[] =
     "Usage: zeze-gpi-programmer [OPTIONS]\n"
     "\n"
-    "Opens the Zeze GPI Programmer window, which connects to one Zeze network trigger\n"
-    "box over TCP, reads its whole programming into a sheet, lets you edit it and\n"
-    "writes it back.\n"
+    "Opens the Zeze GPI Programmer window, which connects to one Zeze network\n"
+    "trigger box over TCP, reads its whole programming into a sheet, lets you edit\n"
+    "it and writes it back.\n"
     "\n"
     "Options:\n"
     "  -h, --help     this help\n"
