@@ -4,11 +4,33 @@
 # Names the menu entry, the icon and the AppStream component alike (dist/), and tells a Wayland
 # compositor which menu entry the running window belongs to (app/main.cpp).
 set(ZEZE_APP_ID org.zeze.GpiProgrammer)
-# Where the project is published (GitHub owner/name): the package's homepage, and the screenshot a
-# software centre shows is docs/main-window.png served raw from there.
-set(ZEZE_REPOSITORY "zeze-gpi/zeze-gpi-programmer" CACHE STRING "GitHub owner/name the project is published under")
-set(ZEZE_HOMEPAGE_URL "https://github.com/${ZEZE_REPOSITORY}")
-set(ZEZE_SCREENSHOT_URL "https://raw.githubusercontent.com/${ZEZE_REPOSITORY}/main/docs/main-window.png")
+# The programs the package holds: their manual pages and final stripping follow this list (dist/).
+set(ZEZE_PROGRAMS zeze-gpi-programmer zeze zeze-sim)
+
+# Debian's hardening flags, as dpkg-buildflags gives them with every feature on (hardening=+all):
+# fortified C library calls, the stack protector, read-only relocations bound at start-up (relro,
+# bindnow). Every build gets them, so the tests run what the package ships; the sanitizer builds do
+# not, and Debug builds get no _FORTIFY_SOURCE, which wants optimisation. Only these flags are taken:
+# optimisation and debug information stay the build type's.
+option(ZEZE_HARDENING "Build with Debian's hardening flags (dpkg-buildflags)" ON)
+find_program(ZEZE_DPKG_BUILDFLAGS dpkg-buildflags)
+if(ZEZE_HARDENING AND ZEZE_DPKG_BUILDFLAGS AND NOT ZEZE_ASAN)
+  foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
+                            ${ZEZE_DPKG_BUILDFLAGS} --get ${kind}
+                    OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    separate_arguments(flags UNIX_COMMAND "${flags}")
+    foreach(flag IN LISTS flags)
+      if(flag MATCHES "^-D_FORTIFY_SOURCE=")
+        add_compile_options($<$<NOT:$<CONFIG:Debug>>:${flag}>)
+      elseif(flag MATCHES "^-f(stack-protector|stack-clash-protection|cf-protection)|^-Werror=format-security$")
+        add_compile_options(${flag})
+      elseif(flag MATCHES "^-Wl,-z,")
+        add_link_options(${flag})
+      endif()
+    endforeach()
+  endforeach()
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zeze-gpi-programmer)
@@ -26,14 +48,15 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
        "The package also holds zeze, a command-line program that backs up,"
        "restores, compares and programs many boxes at once, and zeze-sim, a"
        "simulated box on 127.0.0.1 for trying both without a box.")
-# Release binaries only: the debug information of a RelWithDebInfo build stays out of the package.
+# Release binaries only: the debug information of a RelWithDebInfo build stays out of the package
+# (and the compiler's .comment section, removed by an install step in dist/).
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${ZEZE_HOMEPAGE_URL}")
+# No Homepage field: the project has no public address yet.
 # Depends is computed by dpkg-shlibdeps from the libraries the installed programs link, so it names
 # the Qt 6 packages of the Debian release the package was built on.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
