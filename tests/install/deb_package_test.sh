@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package with CPack and checks its file list and control fields; Depends must be
-# what dpkg-shlibdeps found (versioned Qt 6, C and C++ runtime packages), not a hand-written list.
-# Usage: deb_package_test.sh <build dir> <desktop id> <version>
-set -euo pipefail
-build="$1" id="$2" version="$3"
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# Builds the Debian package with CPack and checks its file list and control fields (Depends must be
+# what dpkg-shlibdeps found: versioned Qt 6, C and C++ runtime packages, not a hand-written list),
+# and that lintian --pedantic finds no error and no warning in it.
+source "$(dirname "$0")/lib.sh"
+out="$scratch"
 
 "${CPACK:-cpack}" --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" 2>&1 || {
   cat "$out/cpack.log"
@@ -39,4 +36,10 @@ done
 # Stripped programs: a RelWithDebInfo build's debug information stays out.
 dpkg-deb -x "$deb" "$out/tree"
 file "$out/tree/usr/bin/zeze-gpi-programmer" | grep -q ', stripped' || fail "zeze-gpi-programmer is not stripped"
+
+# Its informational tags are printed; README.md says why those that remain do.
+command -v lintian >/dev/null || fail "lintian is not installed (bash scripts/install-deps.sh)"
+tags=$(lintian --pedantic -I --tag-display-limit 0 "$deb" 2>&1) || true
+! grep -E '^[EW]: ' <<<"$tags" || fail "lintian reports errors or warnings"
+grep -E '^[A-Z]: ' <<<"$tags" || true
 echo "deb package: ok ($depends)"
