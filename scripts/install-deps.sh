@@ -1,20 +1,29 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tool and the tests need; only what is missing, quietly.
+# Installs the Debian packages the build, the tool and the tests need: only those missing, saying
+# which, with apt's own output. When another apt or dpkg holds its lock, this waits for it (up to
+# 10 minutes) instead of failing.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev xvfb xauth
           fonts-dejavu-core clang libclang-rt-14-dev)
 # Qt Svg draws the window icon; qt6-qpa-plugins holds Qt's vnc platform (run.sh --vnc); the .deb is
-# made by CPack with dpkg-shlibdeps (dpkg-dev, file) and checked with the .desktop and AppStream validators.
-packages+=(qt6-svg-dev qt6-qpa-plugins dpkg-dev file desktop-file-utils appstream)
+# made by CPack with dpkg-shlibdeps (dpkg-dev, file) and checked with the .desktop and AppStream
+# validators and lintian; help2man makes the manual pages, rsvg-convert the PNG icons.
+packages+=(qt6-svg-dev qt6-qpa-plugins dpkg-dev file desktop-file-utils appstream lintian help2man librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "Debian packages: the ${#packages[@]} needed are installed."
+  exit 0
+fi
 
-echo "Installing: ${missing[*]}"
+echo "Debian packages missing: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+apt_get() { $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"; }
+echo "Updating the package lists (apt-get update; waits while another apt holds the lock)..."
+apt_get update -q
+echo "Installing ${missing[*]} (apt-get install)..."
+apt_get install -y -q "${missing[@]}"
+echo "Debian packages installed: ${missing[*]}"
