@@ -1,4 +1,5 @@
-// The window's own texts: captions, tooltips and Activity log lines, named once.
+// The window's own texts: captions, tooltips and Activity log lines, named once. The lines of the
+// conversation with the box are the engine's (protocol/conversation_text.h).
 #pragma once
 
 #include <array>
@@ -62,7 +63,8 @@ inline constexpr char kAccPinLabel[] = "Pin %1";
 inline constexpr char kAccPinCommand[] = "Pin %1 command";
 inline constexpr char kAccPinInvert[] = "Pin %1 invert";
 inline constexpr char kAccPinSendToPort[] = "Pin %1 send to port %2";
-inline constexpr char kAccPinLabelKeys[] = "Space fills the command of pin %1 with the count pattern 01 02 03 ...";
+inline constexpr char kAccPinLabelKeys[] =
+    "Space fills the command of pin %1 with the count pattern 01 02 03 ...";
 // %1 the heading, %2 and %3 the first and last pin under it
 inline constexpr char kAccHeading[] = "%1 heading over pins %2 to %3";
 inline constexpr char kAccSendToPort[] = "Send to port %1";
@@ -87,33 +89,9 @@ inline constexpr char kAccSheetScroll[] = "Programming sheet";
 
 // Activity log lines
 inline constexpr char kConnectAttempt[] = "Connect attempt";
-inline constexpr char kSuccess[] = "Success!";
 inline constexpr char kDisconnectLine[] = "Disconnect";
-inline constexpr char kCouldntSendId[] = "Couldn't send ID request";
-inline constexpr char kCouldntSendGpi[] = "Couldn't send GPI request";
-inline constexpr char kCouldntSendDump[] = "Couldn't send dump request";
 inline constexpr char kHintLost[] = "Hint: Connection Lost";
 inline constexpr char kHintNothing[] = "Hint: Nothing at that address. Check IP address";
 inline constexpr char kHintPort[] = "Hint: Couldn't connect to that Port. Check port.";
-inline constexpr char kDownloadBusy[] =
-    "Not sent: the previous download is still in its transfer pause. Try again when it ends.";
-inline constexpr char kCouldntSendDownload[] = "Couldn't send download";
-inline constexpr char kDownloadNotTaken[] =
-    "Couldn't send download: the connection did not take it. Nothing was written to the box.";
-inline constexpr char kDownloadWhileAwaitingDump[] =
-    "Not sent: Get from Zeze is still waiting for the box's programming. Try again when it has arrived.";
-inline constexpr char kIdOnLateConnect[] = "Connected after the wait: ID request sent";
-// %1: number of bytes dropped
-inline constexpr char kPartialDropped[] = "Dropped %1 bytes from the box: the message was never completed.";
-// %1: number of bytes discarded
-inline constexpr char kTailDiscarded[] =
-    "Discarded %1 more bytes of the dropped message; the line is quiet again.";
-// Why "Get from Zeze" ended without the box's programming.
-inline constexpr char kDumpGaveUp[] = "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged.";
-inline constexpr char kDumpDisconnected[] = "Get from Zeze cancelled by Disconnect. The sheet is unchanged.";
-inline constexpr char kDumpConnectionLost[] = "Get from Zeze failed: the connection ended. The sheet is unchanged.";
-inline constexpr char kDumpTimedOut[] = "Get from Zeze failed: no reply within 10 s. The sheet is unchanged.";
-inline constexpr char kDumpNotTaken[] =
-    "Couldn't send dump request: the connection did not take it. The sheet is unchanged.";
 
 }  // namespace zeze::text

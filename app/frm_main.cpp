@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "app/captions.h"
 #include "app/status_display.h"
@@ -18,12 +19,14 @@
 #include "link/tcp_socket.h"
 #include "link/wait.h"
 #include "protocol/config_record.h"
+#include "protocol/conversation_text.h"
 #include "protocol/frame.h"
-#include "protocol/reply_parser.h"
 #include "version.h"
 
 namespace zeze {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
@@ -59,18 +62,19 @@ FrmMain::FrmMain(std::unique_ptr<Socket> socket, QWidget* parent)
     m_socket->setParent(nullptr);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    m_deadlineTimer = new QTimer(this);
-    m_deadlineTimer->setSingleShot(true);
-    m_deadlineTimer->setTimerType(Qt::PreciseTimer);
+    m_wakeTimer = new QTimer(this);
+    m_wakeTimer->setSingleShot(true);
+    m_wakeTimer->setTimerType(Qt::PreciseTimer);
     buildWidgets();
     buildMenu();
     bindEdits();
 
     connect(Timer1, &QTimer::timeout, this, &FrmMain::onTimerTick);
-    connect(m_deadlineTimer, &QTimer::timeout, this, &FrmMain::onDeadline);
+    connect(m_wakeTimer, &QTimer::timeout, this, &FrmMain::onWake);
     connect(m_socket.get(), &Socket::connected, this, &FrmMain::onSocketConnected);
     connect(m_socket.get(), &Socket::dataArrived, this, &FrmMain::onDataArrived);
     connect(m_socket.get(), &Socket::errorOccurred, this, &FrmMain::onSocketError);
+    connect(m_socket.get(), &Socket::ended, this, &FrmMain::onConnectionEnded);
     loadForm();
 }
 
@@ -191,51 +195,40 @@ void FrmMain::setTransferIdle() {
     cmd_Dump_Request->setEnabled(true);
 }
 
-bool FrmMain::sendRequest(std::span<const Byte> bytes) {
-    if (m_socket->state() != kStateConnected)
-        return false;
-    return m_socket->send(
-        QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+bool FrmMain::connected() const {
+    return m_socket->state() == kStateConnected;
 }
 
-void FrmMain::endDumpWithout(DumpFailure why) {
-    if (m_transfers.dumpFailed(m_sheet)) {
-        showSheet();
-        switch (why) {
-            case DumpFailure::GaveUp:
-                log(text::kDumpGaveUp);
-                break;
-            case DumpFailure::Disconnected:
-                log(text::kDumpDisconnected);
-                break;
-            case DumpFailure::ConnectionLost:
-                log(text::kDumpConnectionLost);
-                break;
-            case DumpFailure::TimedOut:
-                log(text::kDumpTimedOut);
-                break;
-            case DumpFailure::SendFailed:
-                log(text::kDumpNotTaken);
-                break;
+void FrmMain::apply(Effects effects) {
+    for (const std::string& line : effects.lines)
+        log(fromStd(line));
+    for (const std::vector<Byte>& message : effects.sends) {
+        const QByteArray bytes(reinterpret_cast<const char*>(message.data()),
+                               static_cast<qsizetype>(message.size()));
+        if (!connected() || !m_socket->send(bytes)) {
+            Effects refused = m_conversation.sendRefused(Clock::now());
+            for (const std::string& line : refused.lines)
+                log(fromStd(line));
+            effects.sheetChanged = effects.sheetChanged || refused.sheetChanged;
         }
     }
-    setTransferIdle();
-    trimActivityLog();
-}
-
-void FrmMain::armDeadline() {
-    // While a message is arriving its silence rule decides; the dump's own limit counts only for a
-    // reply that has not begun.
-    std::optional<MessageAssembler::Clock::time_point> due = m_assembler.deadline();
-    if (!due && m_assembler.heldBytes() == 0)
-        due = m_transfers.dumpDeadline();
-    if (!due) {
-        m_deadlineTimer->stop();
-        return;
+    if (effects.firmwareText)
+        setWindowTitle(startTitle() + QLatin1String(text::kFirmwareTitleInfix) +
+                       fromStd(*effects.firmwareText));
+    if (effects.sheetChanged)
+        showSheet();
+    if (m_conversation.transferWaiting())
+        setTransferWaiting();
+    else
+        setTransferIdle();
+    if (!effects.lines.empty())
+        trimActivityLog();
+    if (const auto due = m_conversation.wakeAt()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now()).count();
+        m_wakeTimer->start(static_cast<int>(std::clamp<long long>(left, 0, 24LL * 3600 * 1000)));
+    } else {
+        m_wakeTimer->stop();
     }
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(*due - MessageAssembler::Clock::now()).count();
-    m_deadlineTimer->start(static_cast<int>(std::max<long long>(0, left)));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -245,20 +238,12 @@ void FrmMain::onConnectClicked() {
     Connect->setEnabled(false);
     Zeze_Address->setEnabled(false);
     Zeze_Port->setEnabled(false);
-    m_assembler.clear();
-    m_idOnLateConnect = false;
+    apply(m_conversation.connecting(Clock::now()));
     m_socket->connectTo(Zeze_Address->currentText(), Zeze_Port->text());
     log(text::kConnectAttempt);
     if (!Wait(kConnectWaitMs))
         return;
-    if (sendRequest(kIdRequest)) {
-        log(text::kSuccess);
-    } else {
-        log(text::kCouldntSendId);
-        // The attempt goes on; a connection that completes later still asks for the firmware, so the
-        // pin size is right before any download.
-        m_idOnLateConnect = m_socket->state() != kStateConnected;
-    }
+    apply(m_conversation.connectWaitOver(connected(), Clock::now()));
     trimActivityLog();
 }
 
@@ -267,15 +252,12 @@ void FrmMain::onDisconnectClicked() {
     Zeze_Port->setEnabled(true);
     log(text::kDisconnectLine);
     m_socket->close();
-    m_assembler.clear();
-    m_idOnLateConnect = false;
     Connect->setEnabled(true);
     setWindowTitle(startTitle());
-    m_sheet.FirmwareVersion = 0;
     // Nothing more can arrive: an awaited dump has failed, and the buttons are released whatever
-    // they were waiting for.
-    endDumpWithout(DumpFailure::Disconnected);
-    armDeadline();
+    // they were waiting for. FirmwareVersion goes back to 0.
+    apply(m_conversation.disconnect(Clock::now()));
+    trimActivityLog();
 }
 
 void FrmMain::onSocketError(int number, const QString& description) {
@@ -297,14 +279,13 @@ void FrmMain::onSocketError(int number, const QString& description) {
 }
 
 void FrmMain::onSocketConnected() {
-    if (!m_idOnLateConnect)
-        return;
-    m_idOnLateConnect = false;
-    if (sendRequest(kIdRequest))
-        log(text::kIdOnLateConnect);
-    else
-        log(text::kCouldntSendId);
-    trimActivityLog();
+    apply(m_conversation.connectionUp(Clock::now()));
+}
+
+void FrmMain::onConnectionEnded() {
+    // A connection lost to the network has said so with its error and hint already.
+    const bool said = m_socket->state() == kStateError;
+    apply(m_conversation.connectionLost(Clock::now(), said));
 }
 
 void FrmMain::onPortLabelClicked() {
@@ -329,120 +310,45 @@ void FrmMain::onTimerTick() {
         Zeze_State->setToolTip(port == 0 ? QString()
                                          : QStringLiteral("%1:%2").arg(m_socket->localAddress()).arg(port));
     }
-    // A dump cannot arrive on a connection that has ended (closed by the peer, failed, or closed).
-    if (m_transfers.awaitingDump() && state != kStateConnected)
-        endDumpWithout(DumpFailure::ConnectionLost);
+    // A connection that has ended without telling (closed, failed) ends what was awaited on it.
+    if (m_conversation.linkUp() &&
+        (state == kStateClosed || state == kStatePeerClosing || state == kStateError))
+        apply(m_conversation.connectionLost(Clock::now(), state == kStateError));
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Requests and the receive path
 
 void FrmMain::onIdRequestClicked() {
-    if (!sendRequest(kIdRequest))
-        log(text::kCouldntSendId);
+    apply(m_conversation.requestId(connected(), Clock::now()));
     trimActivityLog();
 }
 
 void FrmMain::onGpiRequestClicked() {
-    if (!sendRequest(kGpiRequest))
-        log(text::kCouldntSendGpi);
+    apply(m_conversation.requestGpi(connected(), Clock::now()));
     trimActivityLog();
 }
 
 void FrmMain::onDumpRequestClicked() {
-    if (m_socket->state() == kStateConnected) {
-        setTransferWaiting();
-        m_transfers.requestDump(m_sheet, MessageAssembler::Clock::now());
-        showSheet();
-        if (!sendRequest(kDumpRequest))
-            endDumpWithout(DumpFailure::SendFailed);
-        armDeadline();
-    } else {
-        log(text::kCouldntSendDump);
-        setTransferIdle();
-    }
+    apply(m_conversation.requestDump(connected(), Clock::now()));
     trimActivityLog();
 }
 
 void FrmMain::onDataArrived(const QByteArray& bytes) {
     const std::span<const Byte> arrival(reinterpret_cast<const Byte*>(bytes.constData()),
                                         static_cast<std::size_t>(bytes.size()));
-    if (const auto message = m_assembler.feed(arrival, dumpReadLength(m_sheet)))
-        handleMessage(*message);
-    armDeadline();
+    apply(m_conversation.arrived(arrival, Clock::now()));
 }
 
-void FrmMain::handleMessage(std::span<const Byte> message) {
-    const ParsedReply reply = ParseReply(message, m_sheet);
-    applyReply(m_sheet, reply);
-    if (reply.firmwareText) {
-        setWindowTitle(startTitle() + QLatin1String(text::kFirmwareTitleInfix) +
-                       fromStd(*reply.firmwareText));
-    }
-    if (reply.config) {
-        m_transfers.dumpRead();
-        showSheet();
-    }
-    // Any message releases the buttons, even one that is not the awaited dump.
-    setTransferIdle();
-    trimActivityLog();
-    log(fromStd(reply.line));
-    trimActivityLog();
-}
-
-void FrmMain::onDeadline() {
-    if (const auto expiry = m_assembler.poll()) {
-        if (expiry->kind == MessageAssembler::Expiry::Kind::GaveUp) {
-            log(QString(text::kPartialDropped).arg(expiry->bytes));
-            if (m_transfers.awaitingDump())
-                endDumpWithout(DumpFailure::GaveUp);
-            setTransferIdle();
-        } else if (expiry->bytes > 0) {
-            log(QString(text::kTailDiscarded).arg(expiry->bytes));
-        }
-        trimActivityLog();
-    } else if (const auto due = m_transfers.dumpDeadline();
-               due && m_assembler.heldBytes() == 0 && MessageAssembler::Clock::now() >= *due) {
-        endDumpWithout(DumpFailure::TimedOut);
-    }
-    armDeadline();
+void FrmMain::onWake() {
+    apply(m_conversation.advance(Clock::now()));
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Download
 
 void FrmMain::onDownloadClicked() {
-    if (m_transfers.pausing() || m_transfers.awaitingDump()) {
-        // A reply can release the buttons during the transfer pause, or while a dump is still awaited:
-        // a second download nested inside the first would overlap two configurations on the wire, and
-        // one sent while awaiting a dump would write the commands the request emptied.
-        log(m_transfers.pausing() ? text::kDownloadBusy : text::kDownloadWhileAwaitingDump);
-        trimActivityLog();
-        return;
-    }
-    setTransferWaiting();
-    const EncodeResult download = BuildDownload(m_sheet);
-    showSheet();
-    if (!download.ok()) {
-        log(fromStd(download.error));
-        trimActivityLog();
-        setTransferIdle();
-        return;
-    }
-    if (m_socket->state() != kStateConnected) {
-        log(text::kCouldntSendDownload);
-        trimActivityLog();
-    } else if (!sendRequest(download.message)) {
-        log(text::kDownloadNotTaken);
-        trimActivityLog();
-    } else {
-        m_transfers.beginPause();
-        const bool completed = Wait(static_cast<int>(transferPause(m_sheet.GPIMsgLength).count()));
-        m_transfers.endPause();
-        if (!completed)
-            return;
-    }
-    setTransferIdle();
+    apply(m_conversation.download(connected(), Clock::now()));
 }
 
 // ---------------------------------------------------------------------------------------------------

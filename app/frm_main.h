@@ -12,8 +12,7 @@
 
 #include "link/socket.h"
 #include "model/sheet.h"
-#include "protocol/message_assembler.h"
-#include "protocol/transfer.h"
+#include "protocol/conversation.h"
 
 class QAction;
 class QCheckBox;
@@ -28,7 +27,6 @@ namespace zeze {
 class ActivityLog;
 class GestureLabel;
 enum class Preset;
-struct ParsedReply;
 
 class FrmMain : public QMainWindow {
     Q_OBJECT
@@ -62,11 +60,10 @@ class FrmMain : public QMainWindow {
     void trimActivityLog();
     void setTransferWaiting();
     void setTransferIdle();
-    bool sendRequest(std::span<const Byte> bytes);
-    // Ends an awaited dump that did not come: the emptied commands back, one line, buttons idle.
-    void endDumpWithout(DumpFailure why);
-    // Arms m_deadlineTimer for the next time-out of the receive path or the awaited dump.
-    void armDeadline();
+    // Carries out what the conversation asked for: log its lines, send, show the sheet and the
+    // firmware, set the transfer buttons, and arm m_wakeTimer for its next wake-up.
+    void apply(Effects effects);
+    bool connected() const;
 
     // Handlers
     void onConnectClicked();
@@ -80,8 +77,8 @@ class FrmMain : public QMainWindow {
     void onDumpRequestClicked();
     void onDownloadClicked();
     void onDataArrived(const QByteArray& bytes);
-    void handleMessage(std::span<const Byte> message);
-    void onDeadline();
+    void onConnectionEnded();
+    void onWake();
     void onCommandLeft(int row);
     void onText2HexChanged();
     void onText2HexLeft();
@@ -90,12 +87,9 @@ class FrmMain : public QMainWindow {
 
     Sheet m_sheet;
     std::unique_ptr<Socket> m_socket;
-    MessageAssembler m_assembler;
-    Transfers m_transfers;
+    Conversation m_conversation{m_sheet};
     QTimer* Timer1 = nullptr;
-    QTimer* m_deadlineTimer = nullptr;
-    // A connect still under way when Connect stopped waiting: its ID request goes out when it completes.
-    bool m_idOnLateConnect = false;
+    QTimer* m_wakeTimer = nullptr;
 
     // Connection controls
     QLabel* Zeze_Address_Label = nullptr;

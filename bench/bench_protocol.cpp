@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "protocol/config_record.h"
-#include "protocol/message_assembler.h"
+#include "protocol/conversation.h"
 #include "protocol/reply_parser.h"
 
 namespace {
@@ -59,14 +59,14 @@ void BM_AssembleLongDump(benchmark::State& state) {
     Sheet sheet = fullSheet(kLongMsgLength);
     const std::vector<Byte> dump = BuildDownload(sheet).message;
     const std::span<const Byte> all(dump);
-    const MessageAssembler::Clock::time_point now{};
-    MessageAssembler assembler;
+    const TimePoint now{};
+    Sheet reader = fullSheet(kLongMsgLength);
+    Conversation conversation(reader);
     for (auto _ : state) {
-        std::optional<std::vector<Byte>> message;
-        for (std::size_t at = 0; at < all.size(); at += piece) {
-            message = assembler.feed(all.subspan(at, std::min(piece, all.size() - at)), kLongMsgLength, now);
-        }
-        benchmark::DoNotOptimize(message->data());
+        Effects effects;
+        for (std::size_t at = 0; at < all.size(); at += piece)
+            effects = conversation.arrived(all.subspan(at, std::min(piece, all.size() - at)), now);
+        benchmark::DoNotOptimize(effects.lines.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * dump.size()));
 }

@@ -14,22 +14,18 @@
 #include "cli/endpoint.h"
 #include "link/socket.h"
 #include "model/sheet.h"
+#include "protocol/box_job.h"
 #include "protocol/config_record.h"
-#include "protocol/message_assembler.h"
-#include "protocol/transfer.h"
 
 namespace zeze::cli {
 
-enum class BoxJob { Info, Read, Program };
-
-// What a session is doing, for progress displays. Pausing lasts the transfer pause; pauseEnds()
-// tells when it is over.
-enum class BoxPhase { Connecting, Identifying, Reading, Sending, Pausing, Verifying, Done };
+using zeze::BoxJob;
+using zeze::BoxPhase;
 
 struct BoxTiming {
     // The box answers a request at once; this long without the start of a reply is a failure. The
     // ID request gets the same limit as a dump request.
-    std::chrono::milliseconds replyStart = kDumpStartTimeout;
+    std::chrono::milliseconds replyStart = ConversationLimits{}.replyStart;
     // How long the box needs after a download before it reads the next message.
     std::chrono::milliseconds (*transferPause)(std::uint8_t msgLength) = &zeze::transferPause;
 };
@@ -39,8 +35,9 @@ struct BoxOutcome {
     QString error;  // one line when not ok: "connection refused", "no reply within 10 s", ...
     std::uint16_t firmwareVersion = 0;
     std::uint8_t msgLength = 0;
-    std::vector<Byte> record;  // Read: the dump reply, header included, exactly one record long
-    bool verified = false;     // Program: read back and found equal to what was sent
+    std::vector<Byte> record;              // Read: the dump reply, header included, exactly one record long
+    bool verified = false;                 // Program: read back and found equal to what was sent
+    std::vector<std::string> differences;  // Program: the fields the read-back differs in
 };
 
 class BoxSession : public QObject {
@@ -59,47 +56,31 @@ class BoxSession : public QObject {
     const BoxOutcome& outcome() const { return m_outcome; }
     BoxPhase phase() const { return m_phase; }
     // While Pausing: when the pause ends, on the steady clock.
-    std::chrono::steady_clock::time_point pauseEnds() const { return m_pauseEnds; }
-    bool isFinished() const { return m_step == Step::Done; }
+    std::chrono::steady_clock::time_point pauseEnds() const { return m_flow.pauseEnds(); }
+    bool isFinished() const { return m_finished; }
 
   signals:
     void phaseChanged(zeze::cli::BoxPhase phase);
     void finished();
 
   private:
-    enum class Step { Idle, Connecting, AwaitFirmware, AwaitDump, Pausing, Done };
-
     void onConnected();
     void onData(const QByteArray& bytes);
     void onError(int number, const QString& description);
-    void onReplyTimeout();
-    void onSilence();
-    void onPauseOver();
-    void handleMessage(const std::vector<Byte>& message);
-    void onFirmware();
-    void onDump(const std::vector<Byte>& message, const ConfigValues& values);
-    bool request(std::span<const Byte> bytes, Step next);
-    void armSilenceTimer();
-    void fail(const QString& line);
-    void succeed();
-    void finish();
-    void setPhase(BoxPhase phase);
+    void onEnded();
+    void onWake();
+    // Carries out what the job asked for, then arms the wake-up timer or finishes.
+    void apply(Effects effects);
+    void finishIfDone();
 
     Endpoint m_endpoint;
-    BoxJob m_job;
-    BoxTiming m_timing;
     std::unique_ptr<Socket> m_socket;
-    Step m_step = Step::Idle;
-    Sheet m_runValues;  // FirmwareVersion and GPIMsgLength, as the reply parser reads them
-    std::optional<ConfigValues> m_program;
-    bool m_verify = true;
-    MessageAssembler m_assembler;
-    QTimer m_replyTimer;
-    QTimer m_silenceTimer;
-    QTimer m_pauseTimer;
+    BoxJobFlow m_flow;
+    QTimer m_wakeTimer;
     BoxOutcome m_outcome;
     BoxPhase m_phase = BoxPhase::Connecting;
-    std::chrono::steady_clock::time_point m_pauseEnds{};
+    bool m_started = false;
+    bool m_finished = false;
 };
 
 }  // namespace zeze::cli

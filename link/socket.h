@@ -1,5 +1,5 @@
 // The window's TCP link to one box, as the small interface the window needs: a state number 0..9,
-// the local end, connect, send, close, and three events. TcpSocket implements it on QTcpSocket; tests
+// the local end, connect, send, close, and four events. TcpSocket implements it on QTcpSocket; tests
 // substitute a fake to produce errors a loopback cannot.
 #pragma once
 
@@ -48,6 +48,9 @@ class Socket : public QObject {
     // A connect has completed (state 7), however long after connectTo() it came.
     void connected();
     void dataArrived(const QByteArray& bytes);
+    // An established connection ended without close(): the peer closed or reset it, or it failed
+    // (errorOccurred comes first then). Bytes that came before it have been delivered.
+    void ended();
     void errorOccurred(int number, const QString& description);
 };
 

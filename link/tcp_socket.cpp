@@ -125,9 +125,11 @@ void TcpSocket::onError(QAbstractSocket::SocketError error) {
         m_connectTimer.stop();
         m_peerClosed = true;
         deliverData();  // whatever is still buffered belongs to the caller even after the close
+        emitEnded();
         return;
     }
     fail(errorNumber(error, m_wasConnected), m_socket.errorString());
+    emitEnded();
 }
 
 void TcpSocket::onConnectTimeout() {
@@ -164,6 +166,13 @@ void TcpSocket::emitError(int number, const QString& description) {
         Qt::QueuedConnection);
 }
 
+void TcpSocket::emitEnded() {
+    if (!m_wasConnected || m_endedSent)
+        return;
+    m_endedSent = true;
+    emit ended();
+}
+
 void TcpSocket::deliverData() {
     // A handler that waits inside dataArrived gets no nested call; its bytes follow when it returns.
     if (m_delivering) {
@@ -183,6 +192,7 @@ void TcpSocket::resetAttempt() {
     m_peerClosed = false;
     m_failed = false;
     m_wasConnected = false;
+    m_endedSent = false;
 }
 
 }  // namespace zeze

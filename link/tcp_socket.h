@@ -45,15 +45,18 @@ class TcpSocket : public Socket {
     void deliverData();
     void resetAttempt();
     void emitError(int number, const QString& description);
+    // Once per connection: it has ended without close().
+    void emitEnded();
 
     QTcpSocket m_socket;
     QTimer m_connectTimer;
     bool m_peerClosed = false;    // state 8 until close()
     bool m_failed = false;        // state 9 until close()
     bool m_wasConnected = false;  // tells a lost connection from a failed connect
-    bool m_delivering = false;    // a dataArrived handler is running (it may Wait)
-    bool m_inConnectTo = false;   // errors raised inside connectTo() are delivered after it returns
-    quint64 m_attempt = 0;        // drops a queued error whose attempt was closed or replaced
+    bool m_endedSent = false;
+    bool m_delivering = false;   // a dataArrived handler is running (it may Wait)
+    bool m_inConnectTo = false;  // errors raised inside connectTo() are delivered after it returns
+    quint64 m_attempt = 0;       // drops a queued error whose attempt was closed or replaced
 };
 
 }  // namespace zeze

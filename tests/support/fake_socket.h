@@ -74,6 +74,11 @@ class FakeSocket : public Socket {
         emit connected();
     }
     void arrive(const QByteArray& bytes) { emit dataArrived(bytes); }
+    // The peer closes or resets an established connection: state 8, then the ended event.
+    void peerClose() {
+        m_state = kStatePeerClosing;
+        emit ended();
+    }
     void fail(int number, const QString& description) { emit errorOccurred(number, description); }
 
     // --- Read by the test ---

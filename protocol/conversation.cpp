@@ -1,0 +1,658 @@
+// The conversation with a box: requests and what they await, the transfer pause, and the framing of
+// what the box sends (its messages carry no length field, so their kinds and sizes do the framing).
+#include "protocol/conversation.h"
+
+#include <algorithm>
+
+#include "protocol/config_record.h"
+#include "protocol/conversation_text.h"
+#include "protocol/reply_parser.h"
+
+namespace zeze {
+namespace {
+
+constexpr std::array<Byte, 4> kFirmwareHeader{kStartByte, kGroupStatus, kCodeData, kTypeFirmware};
+
+std::string fill(const char* pattern, const std::string& value) {
+    std::string line = pattern;
+    if (const auto at = line.find("%1"); at != std::string::npos)
+        line.replace(at, 2, value);
+    return line;
+}
+
+std::string fill(const char* pattern, std::size_t number) {
+    return fill(pattern, std::to_string(number));
+}
+
+std::string seconds(Millis limit) {
+    const auto ms = limit.count();
+    if (ms % 1000 == 0)
+        return std::to_string(ms / 1000);
+    std::string text = std::to_string(ms / 1000) + "." + std::to_string(1000 + ms % 1000).substr(1);
+    while (text.back() == '0')
+        text.pop_back();
+    return text;
+}
+
+// Whether `bytes` begins with `header`, or is a beginning of it.
+bool startsLike(std::span<const Byte> bytes, std::span<const Byte> header) {
+    const std::size_t n = std::min(bytes.size(), header.size());
+    return std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), header.begin());
+}
+
+bool startsWithWhole(std::span<const Byte> bytes, std::span<const Byte> header) {
+    return bytes.size() >= header.size() && startsLike(bytes, header);
+}
+
+// Where in `bytes` a message starting with `header` may begin: the first place holding the whole
+// header, or a beginning of it at the very end. bytes.size() when there is none.
+std::size_t findHeader(std::span<const Byte> bytes, std::span<const Byte> header) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (startsLike(bytes.subspan(i), header))
+            return i;
+    }
+    return bytes.size();
+}
+
+// How many bytes a message starting with `prefix` needs before it can be read, dump replies having pin
+// slots of dumpLength bytes; 0 when the prefix starts no known kind (it is read as it is).
+std::size_t requiredLength(std::span<const Byte> prefix, std::uint8_t dumpLength) {
+    if (prefix.empty() || prefix[0] != kStartByte)
+        return 0;
+    if (prefix.size() < 2)
+        return 2;
+    if (prefix[1] != kGroupStatus && prefix[1] != kGroupProgramming)
+        return 0;
+    if (prefix.size() < 3)
+        return 3;
+    if (prefix[2] != kCodeData)
+        return 0;
+    if (prefix[1] == kGroupProgramming)
+        return configMessageSize(dumpLength);
+    if (prefix.size() < kStatusMessageLength)
+        return kStatusMessageLength;
+    return prefix[3] == kTypeFirmware ? kFirmwareReplyLength : kStatusMessageLength;
+}
+
+// The longest message a held beginning can still become, and whether its kind is settled (then only
+// its length, not silence, tells where its rest ends).
+struct Remaining {
+    std::size_t total;
+    bool settled;
+};
+
+Remaining remainingOf(std::span<const Byte> held, std::uint8_t dumpLength) {
+    const std::size_t dump = configMessageSize(dumpLength);
+    if (startsWithWhole(held, kConfigHeader))
+        return {dump, true};
+    if (startsWithWhole(held, kFirmwareHeader))
+        return {kFirmwareReplyLength, true};
+    if (held.size() >= 2 && held[1] == kGroupProgramming)
+        return {dump, false};
+    if (held.size() >= 2)
+        return {kFirmwareReplyLength, false};
+    return {std::max(dump, kFirmwareReplyLength), false};
+}
+
+}  // namespace
+
+void Effects::append(Effects&& more) {
+    lines.insert(lines.end(), std::make_move_iterator(more.lines.begin()),
+                 std::make_move_iterator(more.lines.end()));
+    sends.insert(sends.end(), std::make_move_iterator(more.sends.begin()),
+                 std::make_move_iterator(more.sends.end()));
+    sheetChanged = sheetChanged || more.sheetChanged;
+    if (more.firmwareText)
+        firmwareText = std::move(more.firmwareText);
+    if (more.firmwareFailed)
+        firmwareFailed = more.firmwareFailed;
+    if (more.dump)
+        dump = std::move(more.dump);
+    if (more.dumpFailed) {
+        dumpFailed = more.dumpFailed;
+        cutBytes = more.cutBytes;
+    }
+    if (more.downloadRefused)
+        downloadRefused = more.downloadRefused;
+    if (more.pauseEnded)
+        pauseEnded = more.pauseEnded;
+}
+
+Conversation::Conversation(Sheet& sheet, const ConversationLimits& limits)
+    : m_sheet(sheet), m_limits(limits) {}
+
+// ---------------------------------------------------------------------------------------------------
+// The connection
+
+Effects Conversation::connecting(TimePoint now) {
+    Effects e;
+    endConnection(e, Failure::ConnectionLost);
+    m_held.clear();
+    m_discarding = false;
+    m_connectWaitRunning = true;
+    (void)now;
+    return e;
+}
+
+Effects Conversation::connectWaitOver(bool connected, TimePoint now) {
+    Effects e;
+    m_connectWaitRunning = false;
+    if (connected) {
+        m_linkUp = true;
+        e.lines.push_back(text::kSuccess);
+        sendId(e, now);
+    } else {
+        e.lines.push_back(text::kCouldntSendId);
+        // The attempt goes on; a connection that completes later still asks for the firmware.
+        m_idOnLateConnect = true;
+        // A transfer clicked during the wait found a connection that is gone now.
+        if (m_awaitingDump)
+            failDump(e, Failure::ConnectionLost);
+        if (m_downloadHeld)
+            refuseHeldDownload(e, Failure::ConnectionLost);
+    }
+    return e;
+}
+
+Effects Conversation::connectionUp(TimePoint now) {
+    Effects e;
+    m_linkUp = true;
+    if (m_idOnLateConnect) {
+        m_idOnLateConnect = false;
+        e.lines.push_back(text::kIdOnLateConnect);
+        sendId(e, now);
+    }
+    return e;
+}
+
+Effects Conversation::connectionLost(TimePoint now, bool alreadySaid) {
+    Effects e;
+    if (!m_linkUp && !m_connectWaitRunning && !transferWaiting())
+        return e;
+    if (!alreadySaid && m_linkUp)
+        e.lines.push_back(text::kConnectionLost);
+    endConnection(e, Failure::ConnectionLost);
+    // Whatever the box still sent before it went is read, but nothing more is awaited from it.
+    (void)now;
+    return e;
+}
+
+Effects Conversation::disconnect(TimePoint now) {
+    Effects e;
+    endConnection(e, Failure::Disconnected);
+    m_sheet.FirmwareVersion = 0;
+    (void)now;
+    return e;
+}
+
+void Conversation::endConnection(Effects& e, Failure why) {
+    if (m_awaitingDump)
+        failDump(e, why);
+    if (m_downloadHeld)
+        refuseHeldDownload(e, why);
+    if (m_pausing) {
+        m_pausing = false;
+        e.pauseEnded = false;
+        if (why == Failure::ConnectionLost)
+            e.lines.push_back(text::kDownloadConnectionLost);
+    }
+    m_firmwareAskedAt.reset();
+    m_firmwareKnown = false;
+    m_linkUp = false;
+    m_connectWaitRunning = false;
+    m_idOnLateConnect = false;
+    m_lastSent = Sent::Nothing;
+    if (why != Failure::ConnectionLost) {
+        m_held.clear();
+        m_discarding = false;
+    }
+    if (why == Failure::ConnectionLost && m_held.empty())
+        m_discarding = false;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Requests
+
+Effects Conversation::requestId(bool connected, TimePoint now) {
+    Effects e;
+    if (!connected) {
+        e.lines.push_back(text::kCouldntSendId);
+    } else if (m_pausing) {
+        e.lines.push_back(text::kRequestDuringPause);
+    } else {
+        m_linkUp = true;
+        sendId(e, now);
+    }
+    return e;
+}
+
+Effects Conversation::requestGpi(bool connected, TimePoint now) {
+    Effects e;
+    if (!connected) {
+        e.lines.push_back(text::kCouldntSendGpi);
+    } else if (m_pausing) {
+        e.lines.push_back(text::kRequestDuringPause);
+    } else {
+        m_linkUp = true;
+        beforeRequest(e);
+        e.sends.emplace_back(kGpiRequest.begin(), kGpiRequest.end());
+        m_lastSent = Sent::Gpi;
+    }
+    (void)now;
+    return e;
+}
+
+Effects Conversation::requestDump(bool connected, TimePoint now) {
+    Effects e;
+    if (!connected) {
+        e.lines.push_back(text::kCouldntSendDump);
+        return e;
+    }
+    if (m_awaitingDump)
+        return e;  // the first request's copy of the commands is kept
+    m_linkUp = true;
+    for (int row = 0; row < kPinCount; ++row) {
+        m_emptiedCommands[row] = m_sheet.pins[row].command;
+        m_sheet.pins[row].command.clear();
+    }
+    e.sheetChanged = true;
+    m_awaitingDump = true;
+    m_dumpAskedAt.reset();
+    // Held until the firmware is known and the box is free; released by releaseHeld().
+    askFirmwareIfNeeded(e, now);
+    releaseHeld(e, now);
+    return e;
+}
+
+Effects Conversation::download(bool connected, TimePoint now) {
+    Effects e;
+    if (m_pausing || m_downloadHeld) {
+        e.lines.push_back(text::kDownloadBusy);
+        e.downloadRefused = Failure::Busy;
+        return e;
+    }
+    if (m_awaitingDump) {
+        e.lines.push_back(text::kDownloadWhileAwaitingDump);
+        e.downloadRefused = Failure::Busy;
+        return e;
+    }
+    m_sheet.readShort = false;
+    // Normalises the commands in the sheet whether or not anything is sent.
+    const EncodeResult built = BuildDownload(m_sheet);
+    e.sheetChanged = true;
+    if (!built.ok()) {
+        e.lines.push_back(built.error);
+        e.downloadRefused = Failure::BadSheet;
+        return e;
+    }
+    if (!connected) {
+        e.lines.push_back(text::kCouldntSendDownload);
+        e.downloadRefused = Failure::NotConnected;
+        return e;
+    }
+    m_linkUp = true;
+    m_downloadHeld = true;
+    askFirmwareIfNeeded(e, now);
+    releaseHeld(e, now);
+    return e;
+}
+
+Effects Conversation::sendRefused(TimePoint now) {
+    Effects e;
+    const Sent refused = m_lastSent;
+    m_lastSent = Sent::Nothing;
+    switch (refused) {
+        case Sent::Id:
+            m_firmwareAskedAt.reset();
+            e.lines.push_back(text::kCouldntSendId);
+            if (!m_firmwareKnown) {
+                if (m_awaitingDump && !m_dumpAskedAt)
+                    failDump(e, Failure::NoFirmware);
+                if (m_downloadHeld)
+                    refuseHeldDownload(e, Failure::NoFirmware);
+            }
+            break;
+        case Sent::Gpi:
+            e.lines.push_back(text::kCouldntSendGpi);
+            break;
+        case Sent::Dump:
+            failDump(e, Failure::SendFailed);
+            break;
+        case Sent::Download:
+            m_pausing = false;
+            e.lines.push_back(text::kDownloadNotTaken);
+            e.downloadRefused = Failure::SendFailed;
+            // A Get held behind the download may go now.
+            releaseHeld(e, now);
+            break;
+        case Sent::Nothing:
+            break;
+    }
+    return e;
+}
+
+void Conversation::askFirmwareIfNeeded(Effects& e, TimePoint now) {
+    // A transfer needs the pin size of this connection's box. Connect asks for it (at the end of its
+    // wait); when that has not happened or found no answer, the transfer asks itself.
+    if (m_firmwareKnown || m_firmwareAskedAt || m_connectWaitRunning)
+        return;
+    m_idOnLateConnect = false;
+    sendId(e, now);
+}
+
+void Conversation::beforeRequest(Effects& e) {
+    // The box answers requests in order: what is still arriving from before cannot be the answer to
+    // this one, unless it is the awaited reply itself already under way.
+    if (m_discarding)
+        endDiscarding(e, m_discarded > 0 ? text::kTailDiscardedRequest : nullptr);
+    if (!m_held.empty() && !heldIsAwaitedReply()) {
+        e.lines.push_back(fill(text::kPartialDropped, m_held.size()));
+        m_held.clear();
+    }
+}
+
+void Conversation::sendId(Effects& e, TimePoint now) {
+    beforeRequest(e);
+    e.sends.emplace_back(kIdRequest.begin(), kIdRequest.end());
+    m_lastSent = Sent::Id;
+    if (!m_firmwareAskedAt)
+        m_firmwareAskedAt = now;
+}
+
+void Conversation::sendDump(Effects& e, TimePoint now) {
+    beforeRequest(e);
+    e.sends.emplace_back(kDumpRequest.begin(), kDumpRequest.end());
+    m_lastSent = Sent::Dump;
+    m_dumpAskedAt = now;
+}
+
+void Conversation::sendDownload(Effects& e, TimePoint now) {
+    m_downloadHeld = false;
+    m_sheet.readShort = false;
+    EncodeResult built = BuildDownload(m_sheet);  // sized by this connection's firmware reply
+    e.sheetChanged = true;
+    if (!built.ok()) {
+        e.lines.push_back(built.error);
+        e.downloadRefused = Failure::BadSheet;
+        return;
+    }
+    beforeRequest(e);
+    e.sends.push_back(std::move(built.message));
+    m_lastSent = Sent::Download;
+    m_pausing = true;
+    m_pauseEnd = now + m_limits.transferPause(m_sheet.GPIMsgLength);
+}
+
+void Conversation::releaseHeld(Effects& e, TimePoint now) {
+    if (m_pausing || !m_firmwareKnown || !m_linkUp)
+        return;
+    if (m_downloadHeld)
+        sendDownload(e, now);
+    else if (m_awaitingDump && !m_dumpAskedAt)
+        sendDump(e, now);
+}
+
+void Conversation::failDump(Effects& e, Failure why, std::size_t cutBytes) {
+    // Every command string still empty gets back what it held before the request; a row typed into
+    // since keeps what was typed.
+    for (int row = 0; row < kPinCount; ++row) {
+        if (m_sheet.pins[row].command.empty())
+            m_sheet.pins[row].command = m_emptiedCommands[row];
+    }
+    m_awaitingDump = false;
+    m_dumpAskedAt.reset();
+    e.sheetChanged = true;
+    e.dumpFailed = why;
+    e.cutBytes = cutBytes;
+    switch (why) {
+        case Failure::GaveUp:
+            e.lines.push_back(text::kDumpGaveUp);
+            break;
+        case Failure::Disconnected:
+            e.lines.push_back(text::kDumpDisconnected);
+            break;
+        case Failure::TimedOut:
+            e.lines.push_back(fill(text::kDumpTimedOut, seconds(m_limits.replyStart)));
+            break;
+        case Failure::TooSlow:
+            e.lines.push_back(fill(text::kDumpTooSlow, seconds(m_limits.replyTotal)));
+            break;
+        case Failure::SendFailed:
+            e.lines.push_back(text::kDumpNotTaken);
+            break;
+        case Failure::NoFirmware:
+            e.lines.push_back(text::kDumpNoFirmware);
+            break;
+        default:
+            e.lines.push_back(text::kDumpConnectionLost);
+    }
+}
+
+void Conversation::failFirmware(Effects& e, Failure why) {
+    m_firmwareAskedAt.reset();
+    e.firmwareFailed = why;
+    if (why == Failure::TooSlow || why == Failure::TimedOut)
+        e.lines.push_back(fill(text::kFirmwareTimedOut, seconds(m_limits.replyStart)));
+    else
+        e.lines.push_back(text::kFirmwareIncomplete);
+    if (!m_firmwareKnown) {
+        if (m_awaitingDump && !m_dumpAskedAt)
+            failDump(e, Failure::NoFirmware);
+        if (m_downloadHeld)
+            refuseHeldDownload(e, Failure::NoFirmware);
+    }
+}
+
+void Conversation::refuseHeldDownload(Effects& e, Failure why) {
+    m_downloadHeld = false;
+    e.downloadRefused = why;
+    if (why == Failure::Disconnected)
+        e.lines.push_back(text::kDownloadCancelled);
+    else if (why == Failure::NoFirmware)
+        e.lines.push_back(text::kDownloadNoFirmware);
+    else
+        e.lines.push_back(text::kCouldntSendDownload);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Time
+
+std::optional<TimePoint> Conversation::dumpDeadline() const {
+    if (!m_awaitingDump || !m_dumpAskedAt)
+        return std::nullopt;
+    const bool begun = !m_held.empty() && startsWithWhole(m_held, kConfigHeader);
+    return *m_dumpAskedAt + (begun ? m_limits.replyTotal : m_limits.replyStart);
+}
+
+std::optional<TimePoint> Conversation::firmwareDeadline() const {
+    if (!m_firmwareAskedAt)
+        return std::nullopt;
+    const bool begun = !m_held.empty() && startsWithWhole(m_held, kFirmwareHeader);
+    return *m_firmwareAskedAt + (begun ? m_limits.replyTotal : m_limits.replyStart);
+}
+
+std::optional<TimePoint> Conversation::wakeAt() const {
+    std::optional<TimePoint> due;
+    auto consider = [&](std::optional<TimePoint> t) {
+        if (t && (!due || *t < *due))
+            due = t;
+    };
+    if (!m_held.empty() || (m_discarding && m_discardEndsOnSilence))
+        consider(m_lastByte + m_limits.silence);
+    consider(dumpDeadline());
+    consider(firmwareDeadline());
+    if (m_pausing)
+        consider(m_pauseEnd);
+    return due;
+}
+
+Effects Conversation::advance(TimePoint now) {
+    Effects e;
+    if (!m_held.empty() && now >= m_lastByte + m_limits.silence)
+        giveUpHeld(e, now);
+    if (m_discarding && m_discardEndsOnSilence && now >= m_lastByte + m_limits.silence)
+        endDiscarding(e, m_discarded > 0 ? text::kTailDiscardedQuiet : nullptr);
+    if (const auto due = firmwareDeadline(); due && now >= *due) {
+        const bool begun = heldIsAwaitedReply();
+        if (begun)
+            giveUpHeld(e, now);
+        if (m_firmwareAskedAt)
+            failFirmware(e, begun ? Failure::TooSlow : Failure::TimedOut);
+    }
+    if (const auto due = dumpDeadline(); due && now >= *due) {
+        const bool begun = heldIsAwaitedReply();
+        const std::size_t cut = begun ? m_held.size() : 0;
+        if (begun) {
+            e.lines.push_back(fill(text::kPartialDropped, m_held.size()));
+            m_held.clear();
+            // The rest is discarded as that of any message given up.
+            m_discarding = true;
+            m_discardEndsOnSilence = false;
+            m_discardLeft = configMessageSize(dumpLength()) - cut;
+            m_discarded = 0;
+            m_lastByte = now;
+        }
+        if (m_awaitingDump)
+            failDump(e, begun ? Failure::TooSlow : Failure::TimedOut, cut);
+    }
+    if (m_pausing && now >= m_pauseEnd) {
+        m_pausing = false;
+        e.pauseEnded = m_linkUp;
+        releaseHeld(e, now);
+    }
+    return e;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Framing
+
+std::uint8_t Conversation::dumpLength() const {
+    return dumpReadLength(m_sheet);
+}
+
+bool Conversation::heldIsAwaitedReply() const {
+    if (m_held.empty())
+        return false;
+    if (m_awaitingDump && m_dumpAskedAt && startsLike(m_held, kConfigHeader))
+        return true;
+    return m_firmwareAskedAt && startsLike(m_held, kFirmwareHeader);
+}
+
+Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
+    Effects e;
+    if (bytes.empty())
+        return e;
+    m_lastByte = now;
+    if (m_discarding) {
+        const std::size_t take = std::min(bytes.size(), m_discardLeft);
+        m_discarded += take;
+        m_discardLeft -= take;
+        bytes = bytes.subspan(take);
+        if (m_discardLeft == 0)
+            endDiscarding(e, text::kTailDiscardedWhole);
+        else
+            return e;
+    }
+    if (bytes.empty())
+        return e;
+    m_held.insert(m_held.end(), bytes.begin(), bytes.end());
+    frame(e, now);
+    return e;
+}
+
+void Conversation::frame(Effects& e, TimePoint now) {
+    for (;;) {
+        const std::size_t need = requiredLength(m_held, dumpLength());
+        if (need != 0 && m_held.size() < need)
+            return;  // a known kind, not complete yet
+        const bool status = need == kStatusMessageLength && m_held.size() >= kStatusMessageLength &&
+                            m_held[3] != kTypeFirmware;
+        if (!status) {
+            // Everything held is one message: a dump or firmware reply with whatever followed it in
+            // its arrival, or bytes of no known kind.
+            std::vector<Byte> message;
+            message.swap(m_held);
+            handleMessage(e, message);
+            return;
+        }
+        // A status message. What followed it in the same arrival is its payload or another message,
+        // ignored, unless an awaited reply starts there.
+        const std::vector<Byte> rest(m_held.begin() + kStatusMessageLength, m_held.end());
+        m_held.resize(kStatusMessageLength);
+        handleMessage(e, m_held);
+        m_held.clear();
+        std::size_t at = rest.size();
+        if (m_awaitingDump && m_dumpAskedAt)
+            at = findHeader(rest, kConfigHeader);
+        if (at == rest.size() && m_firmwareAskedAt)
+            at = findHeader(rest, kFirmwareHeader);
+        if (at == rest.size())
+            return;
+        m_held.assign(rest.begin() + static_cast<std::ptrdiff_t>(at), rest.end());
+        (void)now;
+    }
+}
+
+void Conversation::handleMessage(Effects& e, std::span<const Byte> message) {
+    ParsedReply reply = ParseReply(message, m_sheet);
+    switch (reply.kind) {
+        case ReplyKind::Firmware:
+            if (!m_firmwareAskedAt) {
+                e.lines.push_back(fill(text::kFirmwareUnasked, reply.line));
+                return;
+            }
+            m_firmwareAskedAt.reset();
+            m_firmwareKnown = true;
+            applyReply(m_sheet, reply);
+            e.firmwareText = reply.firmwareText;
+            e.lines.push_back(reply.line);
+            releaseHeld(e, m_lastByte);
+            return;
+        case ReplyKind::Dump:
+            if (!m_awaitingDump || !m_dumpAskedAt) {
+                e.lines.push_back(fill(text::kDumpUnasked, reply.line));
+                return;
+            }
+            applyReply(m_sheet, reply);
+            m_awaitingDump = false;
+            m_dumpAskedAt.reset();
+            e.sheetChanged = true;
+            e.dump.emplace(message.begin(), message.end());
+            e.lines.push_back(reply.line);
+            return;
+        default:
+            e.lines.push_back(reply.line);
+    }
+}
+
+void Conversation::giveUpHeld(Effects& e, TimePoint now) {
+    const std::size_t cut = m_held.size();
+    const bool awaitedDump = m_awaitingDump && m_dumpAskedAt && startsLike(m_held, kConfigHeader);
+    const bool awaitedFirmware =
+        m_firmwareAskedAt && startsLike(m_held, kFirmwareHeader) && cut >= 2 && m_held[1] == kGroupStatus;
+    const Remaining remaining = remainingOf(m_held, dumpLength());
+    e.lines.push_back(fill(text::kPartialDropped, cut));
+    m_held.clear();
+    m_discarding = true;
+    m_discardEndsOnSilence = !remaining.settled;
+    m_discardLeft = remaining.total > cut ? remaining.total - cut : 0;
+    m_discarded = 0;
+    // The discarding lasts at least until the line has been quiet for a whole silence from now.
+    m_lastByte = now;
+    if (m_discardLeft == 0)
+        m_discarding = false;
+    if (awaitedDump)
+        failDump(e, Failure::GaveUp, cut);
+    if (awaitedFirmware)
+        failFirmware(e, Failure::GaveUp);
+}
+
+void Conversation::endDiscarding(Effects& e, const char* line) {
+    if (line)
+        e.lines.push_back(fill(line, m_discarded));
+    m_discarding = false;
+    m_discardLeft = 0;
+    m_discarded = 0;
+}
+
+}  // namespace zeze

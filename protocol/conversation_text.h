@@ -1,0 +1,65 @@
+// The Activity log lines of the conversation with a box, named once. %1 and %2 are filled in with
+// numbers where a line has them.
+#pragma once
+
+namespace zeze::text {
+
+inline constexpr char kSuccess[] = "Success!";
+inline constexpr char kCouldntSendId[] = "Couldn't send ID request";
+inline constexpr char kCouldntSendGpi[] = "Couldn't send GPI request";
+inline constexpr char kCouldntSendDump[] = "Couldn't send dump request";
+inline constexpr char kCouldntSendDownload[] = "Couldn't send download";
+inline constexpr char kIdOnLateConnect[] = "Connected after the wait: ID request sent";
+inline constexpr char kConnectionLost[] = "The connection to the box was lost.";
+
+inline constexpr char kDownloadBusy[] =
+    "Not sent: the previous download is still in its transfer pause. Try again when it ends.";
+inline constexpr char kDownloadNotTaken[] =
+    "Couldn't send download: the connection did not take it. Nothing was written to the box.";
+inline constexpr char kDownloadWhileAwaitingDump[] =
+    "Not sent: Get from Zeze is still waiting for the box's programming. Try again when it has arrived.";
+inline constexpr char kDownloadNoFirmware[] =
+    "Not sent: the box has not told its firmware version, so the size of its programming is unknown. "
+    "Nothing was written to the box.";
+inline constexpr char kDownloadCancelled[] =
+    "Send to Zeze cancelled by Disconnect. Nothing was written to the box.";
+inline constexpr char kDownloadConnectionLost[] =
+    "Send to Zeze failed: the connection ended before the box had stored the download. It may not hold it.";
+inline constexpr char kRequestDuringPause[] =
+    "Not sent: the box is still storing the download. Try again when it ends.";
+
+// %1: the limit in seconds
+inline constexpr char kFirmwareTimedOut[] =
+    "No reply to the ID request within %1 s: the box's firmware is unknown.";
+inline constexpr char kFirmwareIncomplete[] =
+    "The reply to the ID request was incomplete: the box's firmware is unknown.";
+// %1: the version line ("Firmware v2.10")
+inline constexpr char kFirmwareUnasked[] = "%1 arrived unasked: ignored.";
+// %1: the dump line ("Dump data, 1448 bytes")
+inline constexpr char kDumpUnasked[] = "%1 arrived unasked: the sheet is unchanged.";
+
+// %1: number of bytes dropped
+inline constexpr char kPartialDropped[] = "Dropped %1 bytes from the box: the message was never completed.";
+// %1: number of bytes discarded
+inline constexpr char kTailDiscardedQuiet[] =
+    "Discarded %1 more bytes of the dropped message; the line is quiet again.";
+inline constexpr char kTailDiscardedWhole[] = "Discarded %1 more bytes: the rest of the dropped message.";
+inline constexpr char kTailDiscardedRequest[] = "Discarded %1 more bytes of the dropped message.";
+
+// Why "Get from Zeze" ended without the box's programming.
+inline constexpr char kDumpGaveUp[] =
+    "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged.";
+inline constexpr char kDumpDisconnected[] = "Get from Zeze cancelled by Disconnect. The sheet is unchanged.";
+inline constexpr char kDumpConnectionLost[] =
+    "Get from Zeze failed: the connection ended. The sheet is unchanged.";
+// %1: the limit in seconds
+inline constexpr char kDumpTimedOut[] = "Get from Zeze failed: no reply within %1 s. The sheet is unchanged.";
+inline constexpr char kDumpTooSlow[] =
+    "Get from Zeze failed: the box's reply was not complete within %1 s. The sheet is unchanged.";
+inline constexpr char kDumpNotTaken[] =
+    "Couldn't send dump request: the connection did not take it. The sheet is unchanged.";
+inline constexpr char kDumpNoFirmware[] =
+    "Get from Zeze failed: the box has not told its firmware version on this connection. The sheet is "
+    "unchanged.";
+
+}  // namespace zeze::text
