@@ -37,7 +37,7 @@ grep -qx send <<<"$commands" || fail "commands completed: $(echo $commands)"
 for command in $commands; do
   help=$("$zeze" "$command" --help) || fail "completion offers $command, which zeze does not know"
   offered=$(complete_words "$command" -)
-  for option in $(grep -oE -- '(^|[][ ,])--?[a-zA-Z][-a-zA-Z]*' <<<"$help" | tr -d '[], ' | sort -u); do
+  for option in $(help_options "$help"); do
     grep -qx -e "$option" <<<"$offered" || fail "zeze $command - offers $(echo $offered), not $option"
   done
 done

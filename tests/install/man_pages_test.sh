@@ -29,7 +29,7 @@ for program in "$bin"/*; do
   [ -z "$warnings" ] || fail "man warns about $name.1.gz: $warnings"
   text=$(LC_ALL=C MANWIDTH=80 man -l "$page" 2>/dev/null | col -bx)
   grep -q "^SYNOPSIS" <<<"$text" || fail "$name.1.gz has no SYNOPSIS"
-  for option in $(grep -oE -- '(^|[][ ,])--?[a-zA-Z][-a-zA-Z]*' <<<"$help" | tr -d '[], ' | sort -u); do
+  for option in $(help_options "$help"); do
     grep -qe "$option\b" <<<"$text" || fail "$name.1.gz lacks $option of $name --help"
   done
 
