@@ -2,48 +2,101 @@
 #include "cli/box_runner.h"
 
 #include <QEventLoop>
+#include <limits>
+#include <map>
 #include <memory>
 
 namespace zeze::cli {
+namespace {
 
-std::vector<BoxOutcome> runBoxes(const std::vector<Endpoint>& endpoints, const BoxRequest& request, int jobs,
-                                 const BoxDone& onDone) {
-    std::vector<BoxOutcome> outcomes(endpoints.size());
-    if (endpoints.empty())
-        return outcomes;
-    const std::size_t limit = jobs < 1 ? endpoints.size() : static_cast<std::size_t>(jobs);
-    std::vector<std::unique_ptr<BoxSession>> sessions(endpoints.size());
-    std::size_t started = 0;
-    std::size_t done = 0;
+// The session names the window's connect time-out in its line; a different one was in force here.
+void nameConnectTimeout(BoxOutcome& outcome, int connectTimeoutMs) {
+    const QString windowLine = QStringLiteral("no answer to the connect within %1 s")
+                                   .arg(TcpSocket::kDefaultConnectTimeoutMs / 1000);
+    if (connectTimeoutMs != TcpSocket::kDefaultConnectTimeoutMs && outcome.error == windowLine) {
+        outcome.error = QStringLiteral("no answer to the connect within %1 s")
+                            .arg(QString::number(connectTimeoutMs / 1000.0, 'g', 3));
+    }
+}
+
+}  // namespace
+
+BoxQueue::BoxQueue(std::vector<Endpoint> endpoints, BoxSettings settings, int jobs)
+    : m_endpoints(std::move(endpoints)),
+      m_settings(settings),
+      m_limit(jobs < 1 ? std::numeric_limits<std::size_t>::max() : static_cast<std::size_t>(jobs)) {}
+
+void BoxQueue::add(BoxTask task) {
+    m_waiting.push_back(std::move(task));
+}
+
+void BoxQueue::addNext(BoxTask task) {
+    m_waiting.push_front(std::move(task));
+}
+
+void BoxQueue::run(const Done& done, const PhaseChange& phaseChange) {
+    struct Running {
+        BoxTask task;
+        std::unique_ptr<BoxSession> session;
+    };
+    std::map<quint64, Running> running;
+    quint64 nextId = 0;
     QEventLoop loop;
 
-    std::function<void()> startNext = [&] {
-        const std::size_t index = started++;
-        auto session = std::make_unique<BoxSession>(endpoints[index], request.job, request.timing);
-        if (request.program)
-            session->setProgram(*request.program, request.verify);
-        // Queued: a session may finish inside its own socket's signal, and the next one is started,
-        // and the loop quit, from the event loop rather than from there.
-        QObject::connect(
-            session.get(), &BoxSession::finished, &loop,
-            [&, index] {
-                outcomes[index] = sessions[index]->outcome();
-                sessions[index].reset();  // its signal has returned; a long host list keeps no sockets
-                ++done;
-                if (onDone)
-                    onDone(index, outcomes[index]);
-                if (started < endpoints.size())
-                    startNext();
-                if (done == endpoints.size())
-                    loop.quit();
-            },
-            Qt::QueuedConnection);
-        sessions[index] = std::move(session);
-        sessions[index]->start();
+    std::function<void()> startWaiting = [&] {
+        while (!m_waiting.empty() && running.size() < m_limit) {
+            const quint64 id = nextId++;
+            BoxTask task = std::move(m_waiting.front());
+            m_waiting.pop_front();
+            auto socket = std::make_unique<TcpSocket>();
+            socket->setConnectTimeout(m_settings.connectTimeoutMs);
+            auto session = std::make_unique<BoxSession>(m_endpoints[task.box], task.job, m_settings.timing,
+                                                        std::move(socket));
+            if (task.program)
+                session->setProgram(*task.program, task.verify);
+            BoxSession* raw = session.get();
+            if (phaseChange) {
+                const std::size_t box = task.box;
+                QObject::connect(
+                    raw, &BoxSession::phaseChanged, &loop,
+                    [raw, box, &phaseChange](BoxPhase phase) { phaseChange(box, phase, raw->pauseEnds()); });
+            }
+            // Queued: a session may finish inside its own socket's signal; it is deleted, and the next
+            // one started, from the event loop rather than from there.
+            QObject::connect(
+                raw, &BoxSession::finished, &loop,
+                [&, id] {
+                    auto node = running.extract(id);
+                    BoxOutcome outcome = node.mapped().session->outcome();
+                    node.mapped().session.reset();  // its signal has returned; a long list keeps no sockets
+                    nameConnectTimeout(outcome, m_settings.connectTimeoutMs);
+                    done(node.mapped().task, outcome);
+                    startWaiting();
+                    if (running.empty())
+                        loop.quit();
+                },
+                Qt::QueuedConnection);
+            running.emplace(id, Running{std::move(task), std::move(session)});
+            raw->start();
+        }
     };
-    while (started < std::min(limit, endpoints.size()))
-        startNext();
-    loop.exec();
+    startWaiting();
+    if (!running.empty())
+        loop.exec();
+}
+
+std::vector<BoxOutcome> runBoxes(const std::vector<Endpoint>& endpoints, BoxJob job,
+                                 const BoxSettings& settings, int jobs,
+                                 const std::function<void(std::size_t, const BoxOutcome&)>& done) {
+    std::vector<BoxOutcome> outcomes(endpoints.size());
+    BoxQueue queue(endpoints, settings, jobs);
+    for (std::size_t i = 0; i < endpoints.size(); ++i)
+        queue.add(BoxTask{i, job, std::nullopt, true});
+    queue.run([&](const BoxTask& task, const BoxOutcome& outcome) {
+        outcomes[task.box] = outcome;
+        if (done)
+            done(task.box, outcome);
+    });
     return outcomes;
 }
 

@@ -1,39 +1,22 @@
-// Where zeze writes: standard output for results and documents, standard error for the failure line
-// and, on a terminal, a progress line. Tests capture both.
+// Where zeze reads and writes: standard input for a file named '-', standard output for results and
+// documents, standard error for the failure line and, on a terminal, a progress line. Tests supply
+// their own.
 #pragma once
 
+#include <QByteArray>
 #include <functional>
+#include <optional>
 #include <string_view>
-
-#include <QString>
 
 namespace zeze::cli {
 
 struct CliIo {
-    std::function<void(std::string_view)> out;
+    std::function<void(std::string_view)> out;  // each call a whole line or document, passed on at once
     std::function<void(std::string_view)> err;
     bool progress = false;  // standard error is a terminal: keep a progress line there
-};
-
-// Result lines of a many-box command, with a progress line on standard error that each result line
-// clears and redraws ("zeze send: 3 of 20 boxes done, 1 failed").
-class Progress {
-  public:
-    Progress(CliIo& io, QString command, int total);
-    void result(const QString& line, bool ok);
-    // Clears the progress line.
-    void end();
-    int failed() const { return m_failed; }
-    int done() const { return m_done; }
-
-  private:
-    void draw();
-
-    CliIo& m_io;
-    QString m_command;
-    int m_total;
-    int m_done = 0;
-    int m_failed = 0;
+    // Standard input, read to its end but at most `limit` bytes; nothing when it cannot be read.
+    std::function<std::optional<QByteArray>(qint64 limit)> in;
+    long openFileLimit = 0;  // descriptors the process may hold; 0 when unknown or unlimited
 };
 
 }  // namespace zeze::cli

@@ -1,6 +1,8 @@
 // Reading HOST[:PORT] with the window's strict port check.
 #include "cli/endpoint.h"
 
+#include <QSet>
+
 #include "link/tcp_socket.h"
 
 namespace zeze::cli {
@@ -44,8 +46,8 @@ EndpointListResult parseHostList(const QString& text) {
     EndpointListResult result;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString line = lines[i].trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        const QString line = lines[i].section(QLatin1Char('#'), 0, 0).trimmed();
+        if (line.isEmpty())
             continue;
         const EndpointResult parsed = parseEndpoint(line);
         if (!parsed.error.isEmpty())
@@ -53,6 +55,24 @@ EndpointListResult parseHostList(const QString& text) {
         result.endpoints.push_back(parsed.endpoint);
     }
     return result;
+}
+
+std::vector<Endpoint> distinctEndpoints(const std::vector<Endpoint>& endpoints) {
+    std::vector<Endpoint> distinct;
+    QSet<QString> seen;
+    for (const Endpoint& endpoint : endpoints) {
+        const QString key = Endpoint{endpoint.host.toLower(), endpoint.port}.text();
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            distinct.push_back(endpoint);
+        }
+    }
+    return distinct;
+}
+
+QString backupFileName(const Endpoint& endpoint, const QString& suffix) {
+    const QByteArray host = endpoint.host.toUtf8().toPercentEncoding("", "_~");
+    return QString::fromLatin1(host) + QLatin1Char('_') + QString::number(endpoint.port) + suffix;
 }
 
 }  // namespace zeze::cli

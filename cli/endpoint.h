@@ -31,7 +31,16 @@ struct EndpointListResult {
     QString error;  // "line 3: ..." for the first bad line; empty on success
 };
 
-// A hosts file: one HOST[:PORT] per line; blank lines and lines starting with '#' are skipped.
+// A hosts file: one HOST[:PORT] per line; '#' starts a comment, on a line of its own or after a host;
+// blank lines are skipped.
 EndpointListResult parseHostList(const QString& text);
+
+// Each box once, in the order first given: the same host (case aside) and port twice is one box.
+std::vector<Endpoint> distinctEndpoints(const std::vector<Endpoint>& endpoints);
+
+// A file name for a backup of the box, from which its HOST:PORT can be read back: the host with every
+// character other than letters, digits, '.' and '-' written as %XX, '_', the port, `suffix`:
+// "10.0.0.5_8000.json", "%3A%3A1_8000.json" for [::1]:8000.
+QString backupFileName(const Endpoint& endpoint, const QString& suffix);
 
 }  // namespace zeze::cli

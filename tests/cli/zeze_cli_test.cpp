@@ -3,95 +3,22 @@
 // and the .bin record byte for byte.
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QTcpServer>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <algorithm>
 
-#include "cli/zeze_cli.h"
-#include "e2e/sim_process.h"
+#include "cli/zeze_run.h"
 #include "version.h"
 
-namespace zeze::cli {
+namespace zeze::cli::test {
 namespace {
 
-using namespace std::chrono_literals;
-
-// The box's real pause is seconds long. The simulator ends a download after its quiet gap (--stall),
-// so the pause must outlast that, or the read-back request would count as part of the download.
-constexpr int kSimStallMs = 100;
-std::chrono::milliseconds shortPause(std::uint8_t) {
-    return 3 * std::chrono::milliseconds(kSimStallMs);
-}
-
-struct ZezeRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-ZezeRun zeze(const QStringList& arguments, bool progress = false) {
-    ZezeRun run;
-    CliIo io{[&](std::string_view text) { run.out += text; }, [&](std::string_view text) { run.err += text; },
-             progress};
-    run.status = runZeze(arguments, io, BoxTiming{1000ms, &shortPause});
-    return run;
-}
-
-QString host(quint16 port) {
-    return QStringLiteral("127.0.0.1:%1").arg(port);
-}
-
-// A loopback port with nothing listening: the connect is refused.
-quint16 refusedPort() {
-    QTcpServer server;
-    EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    return server.serverPort();
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray replaced(QByteArray text, const QByteArray& from, const QByteArray& to) {
-    EXPECT_TRUE(text.contains(from)) << from.toStdString();
-    return text.replace(from, to);
-}
-
-constexpr char kFreshPin7[] = R"({"pin": 7, "command": "", "invert": false, "ports": [1]})";
-constexpr char kEditedPin7[] = R"({"pin": 7, "command": "20 01 22", "invert": true, "ports": [2, 4]})";
-
-class ZezeCli : public ::testing::Test {
-  protected:
-    e2e::SimProcess* startSim(const QString& firmware) {
-        m_sims.push_back(std::make_unique<e2e::SimProcess>());
-        e2e::SimProcess* sim = m_sims.back().get();
-        EXPECT_TRUE(sim->start({"--firmware", firmware, "--stall", QString::number(kSimStallMs)}))
-            << sim->failure().toStdString();
-        return sim;
-    }
-    QString path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
-
-    // A fresh box's document with pin 7 and the destination port edited by hand.
-    QByteArray editedDocument(quint16 fromPort) {
-        const ZezeRun get = zeze({"get", host(fromPort)});
-        EXPECT_EQ(get.status, kExitOk) << get.err;
-        return replaced(replaced(QByteArray::fromStdString(get.out), kFreshPin7, kEditedPin7),
-                        "\"destPort\": 5000", "\"destPort\": 6001");
-    }
-
-    QTemporaryDir m_dir;
-    std::vector<std::unique_ptr<e2e::SimProcess>> m_sims;
-};
+using ZezeCli = ZezeFixture;
 
 TEST_F(ZezeCli, BackupEditRestoreAndCompare) {
     e2e::SimProcess* a = startSim("2.10");
@@ -147,13 +74,17 @@ TEST_F(ZezeCli, BadFilesAreRefusedWithPathAndNothingIsSent) {
     };
     const Case cases[] = {
         {"type.json", R"("invert": true)", R"("invert": "yes")",
-         ": pins[5].invert: expected true or false, found \"yes\"; nothing was sent\n"},
+         ": pin 7 invert: expected true or false, found \"yes\"; nothing was sent\n"},
         {"pin.json",
          R"({"pin": 9, "command": "", "invert": false, "ports": [1]},)"
          "\n    ",
-         "", ": pins[7].pin: expected 9, found 10; pin 9 is missing or out of order; nothing was sent\n"},
+         "", ": pin 9: expected \"pin\": 9, found 10; pin 9 is missing or out of order; nothing was sent\n"},
         {"octet.json", R"("subnetMask": "255.255.255.0")", R"("subnetMask": "255.256.255.0")",
          ": network.subnetMask: octet 2 \"256\" is not a whole number from 0 to 255; nothing was sent\n"},
+        {"twice.json", R"("command": "20 01 22",)", R"("command": "20 01 22", "command": "00",)",
+         ": pin 7 command: given twice; each field appears once; nothing was sent\n"},
+        {"too-long.json", R"("command": "20 01 22")", "\"command\": \"" + commandOfBytes(56) + "\"",
+         ": pin 7 command: more than 55 bytes; no box holds that many per pin; nothing was sent\n"},
     };
     for (const Case& c : cases) {
         writeAll(path(c.name), replaced(good, c.from, c.to));
@@ -163,26 +94,73 @@ TEST_F(ZezeCli, BadFilesAreRefusedWithPathAndNothingIsSent) {
         EXPECT_EQ(run.out, "");
     }
 
+    // Not a regular file, too big, or not UTF-8: refused before anything is read from the boxes.
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.json"));
+    ASSERT_EQ(::mkfifo(path("fifo.json").toLocal8Bit().constData(), 0600), 0);
+    writeAll(path("big.json"), good + QByteArray(1 << 20, ' '));
+    QByteArray utf16("\xFF\xFE", 2);
+    for (char c : good)
+        utf16 += QByteArray(1, c) + QByteArray(1, '\0');
+    writeAll(path("utf16.json"), utf16);
+    const std::pair<const char*, std::string> refusedFiles[] = {
+        {"folder.json", "a directory, not a file"},
+        {"fifo.json", "a FIFO, not a regular file; use - to read standard input"},
+        {"big.json", std::to_string(good.size() + (1 << 20)) +
+                         " bytes, more than the 1 MB a file given to zeze may hold"},
+        {"utf16.json", "UTF-16 text: save the file as UTF-8"},
+        {"missing.json", "no such file"},
+    };
+    for (const auto& [name, reason] : refusedFiles) {
+        const ZezeRun run = zeze(QStringList{"send"} + boxes + QStringList{path(name)});
+        EXPECT_EQ(run.status, kExitRefused) << name;
+        EXPECT_EQ(run.err,
+                  "zeze: send: " + path(name).toStdString() + ": " + reason + "; nothing was sent\n");
+    }
+    // diff reads a path as a file, never as a box.
+    EXPECT_EQ(zeze({"diff", path("missing.json"), host(longBox->port())}).err,
+              "zeze: diff: " + path("missing.json").toStdString() + ": no such file\n");
+    EXPECT_EQ(zeze({"diff", "plan.json", host(longBox->port())}).err,
+              "zeze: diff: plan.json: no such file\n");
+    EXPECT_EQ(zeze({"diff", path("folder.json"), host(longBox->port())}).err,
+              "zeze: diff: " + path("folder.json").toStdString() + ": a directory, not a file\n");
+
     // 31 bytes fit the long box but not the short one: neither is programmed.
-    QByteArray command = "11";
-    for (int i = 1; i < 31; ++i)
-        command += " 11";
     writeAll(path("long.json"),
-             replaced(good, R"("command": "20 01 22")", "\"command\": \"" + command + "\""));
+             replaced(good, R"("command": "20 01 22")", "\"command\": \"" + commandOfBytes(31) + "\""));
     const ZezeRun run = zeze(QStringList{"send"} + boxes + QStringList{path("long.json")});
     EXPECT_EQ(run.status, kExitRefused);
     EXPECT_EQ(run.err,
               "zeze: send: " + path("long.json").toStdString() + " does not fit " +
                   host(shortBox->port()).toStdString() +
-                  " (firmware 2.09, 30 bytes per pin): pins[5].command: 31 bytes, more than the 30 a pin "
+                  " (firmware 2.09, 30 bytes per pin): pin 7 command: 31 bytes, more than the 30 a pin "
                   "of this box holds; nothing was sent\n");
-    // Both boxes still hold what they started with (the simulator serves its clients in order).
+    // No box logged a download; both still hold what they started with.
     for (e2e::SimProcess* sim : {longBox, shortBox}) {
+        EXPECT_FALSE(sim->lines().join('\n').contains("download")) << sim->port();
         const ZezeRun get = zeze({"get", host(sim->port())});
         ASSERT_EQ(get.status, kExitOk);
         EXPECT_NE(get.out.find(kFreshPin7), std::string::npos) << sim->port();
-        EXPECT_NE(get.out.find("\"destPort\": 5000"), std::string::npos) << sim->port();
     }
+}
+
+TEST_F(ZezeCli, EachBoxTakesTheLongestCommandItHolds) {
+    e2e::SimProcess* longBox = startSim("2.10");
+    e2e::SimProcess* shortBox = startSim("2.09");
+    const QByteArray good = editedDocument(longBox->port());
+    const std::pair<e2e::SimProcess*, int> fits[] = {{longBox, 55}, {shortBox, 30}};
+    for (const auto& [sim, bytes] : fits) {
+        writeAll(path("full.json"), replaced(good, R"("command": "20 01 22")",
+                                             "\"command\": \"" + commandOfBytes(bytes) + "\""));
+        const ZezeRun run = zeze({"send", host(sim->port()), path("full.json")});
+        EXPECT_EQ(run.status, kExitOk) << bytes << run.out << run.err;
+        EXPECT_NE(run.out.find(": programmed and verified"), std::string::npos) << run.out;
+        const ZezeRun back = zeze({"diff", host(sim->port()), path("full.json")});
+        EXPECT_EQ(back.status, kExitOk) << back.out;
+    }
+    // The file read from standard input, '-'.
+    const ZezeRun fromStdin = zeze({"send", host(longBox->port()), "-"}, withStdin(good));
+    EXPECT_EQ(fromStdin.status, kExitOk) << fromStdin.err;
+    EXPECT_EQ(zeze({"diff", "-", host(longBox->port())}, withStdin(good)).status, kExitOk);
 }
 
 TEST_F(ZezeCli, OneBoxFailingNeverStopsTheOthers) {
@@ -213,17 +191,17 @@ TEST_F(ZezeCli, OneBoxFailingNeverStopsTheOthers) {
     EXPECT_EQ(results, expected);
     EXPECT_TRUE(b->waitForLine(QRegularExpression("^download 848 bytes stored: .*pin 7 command"), 5000));
 
-    // On a terminal a progress line is kept on standard error, cleared before each result line.
-    const ZezeRun info = zeze({"info", host(refused), host(a->port()), "--jobs", "1"}, true);
+    // On a terminal a progress line is kept on standard error, cleared before each result line;
+    // standard output holds the results alone, each passed on as one whole line.
+    const ZezeRun info = zeze({"info", host(refused), host(a->port()), "--jobs", "1"}, onTerminal());
     EXPECT_EQ(info.status, kExitFailed);
-    EXPECT_EQ(info.err,
-              "\r\x1b[Kzeze info: 0 of 2 boxes done, 0 failed"
-              "\r\x1b[K\r\x1b[Kzeze info: 1 of 2 boxes done, 1 failed"
-              "\r\x1b[K\r\x1b[K"
-              "zeze: info: 1 of 2 boxes failed\n");
-    EXPECT_EQ(info.out, host(refused).toStdString() + ": failed: connection refused\n" +
-                            host(a->port()).toStdString() + ": firmware 2.10, 55 bytes per pin\n" +
-                            "1 of 2 boxes answered, 1 failed\n");
+    EXPECT_EQ(info.err.rfind("\r\x1b[Kzeze info: 0 of 2 boxes done, 0 failed", 0), 0u) << info.err;
+    EXPECT_NE(info.err.find("\r\x1b[K\r\x1b[Kzeze info: 1 of 2 boxes done, 1 failed"), std::string::npos);
+    EXPECT_TRUE(QString::fromStdString(info.err).endsWith("\r\x1b[Kzeze: info: 1 of 2 boxes failed\n"));
+    EXPECT_EQ(info.outWrites,
+              (std::vector<std::string>{host(refused).toStdString() + ": failed: connection refused\n",
+                                        host(a->port()).toStdString() + ": firmware 2.10, 55 bytes per pin\n",
+                                        "1 of 2 boxes answered, 1 failed\n"}));
 }
 
 // A box on a local server that reports firmware 2.10, answers every dump request with `dump`, and
@@ -263,18 +241,35 @@ TEST_F(ZezeCli, ABoxThatKeptItsOldProgrammingFailsTheReadBack) {
     e2e::SimProcess* sim = startSim("2.10");
     writeAll(path("plan.json"), editedDocument(sim->port()));
     ScriptedBox box(QByteArray("\xFF\x01\x00", 3) + QByteArray(1445, '\0'));  // an all-zero programming
+    const std::string name = host(box.port()).toStdString();
+
+    // The count and the first fields on the box's line; -v lists them all, one per line.
     const ZezeRun run = zeze({"send", host(box.port()), path("plan.json")});
     EXPECT_EQ(run.status, kExitFailed);
     EXPECT_EQ(run.err, "zeze: send: 1 of 1 boxes failed\n");
-    const std::string expected =
-        host(box.port()).toStdString() +
-        ": failed: read back differs in 37 fields: gateway: 192.168.254.254 -> 0.0.0.0; "
-        "subnet mask: 255.255.255.0 -> 0.0.0.0; ";
-    EXPECT_EQ(run.out.substr(0, expected.size()), expected);
-    EXPECT_NE(
-        run.out.find("; pin 7 command: 20 01 22 -> (none); pin 7 invert: yes -> no; pin 7 ports: 2,4 -> "
-                     "(none); "),
-        std::string::npos);
+    EXPECT_EQ(run.out, name +
+                           ": failed: read back differs in 37 fields: gateway: 192.168.254.254 -> 0.0.0.0; "
+                           "subnet mask: 255.255.255.0 -> 0.0.0.0; zeze address: 192.168.254.102 -> 0.0.0.0; "
+                           "and 34 more (-v lists them)\n"
+                           "0 of 1 boxes programmed, 1 failed\n");
+    const ZezeRun verbose = zeze({"send", "-v", host(box.port()), path("plan.json")});
+    const QStringList lines = linesOf(verbose.out);
+    ASSERT_EQ(lines.size(), 39) << verbose.out;
+    EXPECT_EQ(lines[0].toStdString(), name + ": failed: read back differs in 37 fields");
+    EXPECT_TRUE(lines.contains("  pin 7 command: 20 01 22 -> (none)"));
+    EXPECT_TRUE(lines.contains("  pin 7 ports: 2,4 -> (none)"));
+
+    // Quiet: the failed box alone. JSON: every field in a list.
+    EXPECT_EQ(zeze({"send", "-q", host(box.port()), path("plan.json")}).out,
+              linesOf(run.out)[0].toStdString() + "\n");
+    const ZezeRun json = zeze({"send", "--json", host(box.port()), path("plan.json")});
+    const QStringList objects = linesOf(json.out);
+    ASSERT_EQ(objects.size(), 2) << json.out;
+    const QJsonObject result = QJsonDocument::fromJson(objects[0].toUtf8()).object();
+    EXPECT_EQ(result["result"].toString(), "failed");
+    EXPECT_EQ(result["error"].toString(), "read back differs in 37 fields");
+    EXPECT_EQ(result["differences"].toArray().size(), 37);
+    EXPECT_EQ(result["differences"].toArray()[0].toString(), "gateway: 192.168.254.254 -> 0.0.0.0");
 }
 
 struct RecordCase {
@@ -327,21 +322,30 @@ TEST(ZezeCommandLine, HelpVersionAndUsageErrors) {
                                "." + std::to_string(kVersionRevision) + "\n");
     const ZezeRun help = zeze({"send", "--help"});
     EXPECT_EQ(help.status, kExitOk);
-    EXPECT_EQ(
-        help.out.rfind("Usage: zeze send [--no-verify] [--jobs N] [--hosts FILE] HOST[:PORT]... FILE\n", 0),
-        0u);
+    EXPECT_EQ(help.out.rfind("Usage: zeze send [OPTIONS] HOST[:PORT]... FILE\n", 0), 0u);
+    for (const char* option : {"--dry-run", "--if-changed", "--timeout S", "--json", "--hosts FILE"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    EXPECT_EQ(zeze({"help", "send"}).out, help.out);
+    EXPECT_EQ(zeze({"help", "--help"}).out, zeze({"--help"}).out);
+    EXPECT_EQ(zeze({"help", "frob"}).err, "zeze: 'frob' is not a zeze command; see zeze --help\n");
 
     const ZezeRun unknown = zeze({"program", "127.0.0.1"});
     EXPECT_EQ(unknown.status, kExitRefused);
     EXPECT_EQ(unknown.err, "zeze: 'program' is not a zeze command; see zeze --help\n");
     EXPECT_EQ(zeze({"info", "--jobs", "0", "127.0.0.1"}).err,
               "zeze: info: --jobs wants a whole number of at least 1, not '0'\n");
+    EXPECT_EQ(zeze({"info", "--timeout", "0", "127.0.0.1"}).err,
+              "zeze: info: --timeout wants seconds, more than 0 and at most 3600, not '0'\n");
+    EXPECT_EQ(zeze({"info", "-q", "-v", "127.0.0.1"}).err, "zeze: info: -q and -v contradict each other\n");
     EXPECT_EQ(zeze({"get", "127.0.0.1", "127.0.0.2"}).err,
-              "zeze: get: one box wanted; see zeze get --help\n");
+              "zeze: get: 2 boxes want -o DIR/, a file for each; see zeze get --help\n");
     EXPECT_EQ(zeze({"send", "127.0.0.1:1", "/nonexistent/plan.json"}).err,
-              "zeze: send: /nonexistent/plan.json: No such file or directory; nothing was sent\n");
+              "zeze: send: /nonexistent/plan.json: no such file; nothing was sent\n");
     EXPECT_EQ(zeze({"get", "--frob", "127.0.0.1"}).err, "zeze: get: Unknown option 'frob'.\n");
+    EXPECT_EQ(zeze({"info", "--dry-run", "127.0.0.1"}).err, "zeze: info: Unknown option 'dry-run'.\n");
+    EXPECT_EQ(zeze({"send", "--hosts", "/nonexistent/hosts", "plan.json"}).err,
+              "zeze: send: /nonexistent/hosts: no such file\n");
 }
 
 }  // namespace
-}  // namespace zeze::cli
+}  // namespace zeze::cli::test

@@ -3,7 +3,8 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "tools/sim/box_simulator.h"
+#include "link/open_files.h"
+#include "tools/sim/sim_fleet.h"
 #include "tools/sim/sim_options.h"
 #include "version.h"
 
@@ -19,6 +20,9 @@ struct OptionEntry {
 
 constexpr OptionEntry kOptions[] = {
     {"port", "N", "listen on 127.0.0.1:N, 0 for a free port (default 8000)"},
+    {"boxes", "N",
+     "serve N boxes from this process, on ports P to\nP+N-1 from the --port P (default 1); each prints\n"
+     "its listening line, and its log lines start with\nits port"},
     {"firmware", "M.mm",
      "the firmware version reported, a two-digit minor\n(default 2.10; 2.09 and older hold 30 bytes per "
      "pin)"},
@@ -115,11 +119,15 @@ int main(int argc, char** argv) {
     const auto chunk = parseCount(valueOf("chunk", QStringLiteral("0")), 1 << 20);
     const auto delay = parseCount(valueOf("chunk-delay", QString::number(kDefaultChunkDelayMs)), 60000);
     const auto stall = parseCount(valueOf("stall", QString::number(kDefaultStallMs)), 600000);
+    const auto boxes = parseCount(valueOf("boxes", QStringLiteral("1")), kMaxBoxes);
     if (!port) {
         return refuse(QStringLiteral("--port wants a number 0..65535"));
     }
     if (!firmware) {
         return refuse(QStringLiteral("--firmware wants M.mm, e.g. 2.10 or 2.09"));
+    }
+    if (!boxes || *boxes == 0) {
+        return refuse(QStringLiteral("--boxes wants a number 1..%1").arg(kMaxBoxes));
     }
     if (!chunk || !delay || !stall) {
         return refuse(QStringLiteral("--chunk, --chunk-delay and --stall want whole numbers"));
@@ -130,13 +138,15 @@ int main(int argc, char** argv) {
     options.chunkDelayMs = *delay;
     options.stallMs = *stall;
 
-    BoxSimulator simulator(options);
-    QObject::connect(&simulator, &BoxSimulator::logLine, &printLine);
-    if (!simulator.listen()) {
-        return refuse(QStringLiteral("cannot listen on 127.0.0.1:%1: %2")
-                          .arg(options.port)
-                          .arg(simulator.errorString()));
+    // Each box holds a listening socket and a client's: a thousand boxes need more than the default.
+    zeze::raiseOpenFileLimit();
+    SimFleet fleet;
+    QObject::connect(&fleet, &SimFleet::logLine, &printLine);
+    if (!fleet.listen(options, *boxes)) {
+        return refuse(fleet.errorString());
     }
-    printLine(simulator.listeningLine());
+    for (const auto& box : fleet.boxes()) {
+        printLine(box->listeningLine());
+    }
     return app.exec();
 }
