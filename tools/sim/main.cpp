@@ -139,7 +139,13 @@ int main(int argc, char** argv) {
     options.stallMs = *stall;
 
     // Each box holds a listening socket and a client's: a thousand boxes need more than the default.
-    zeze::raiseOpenFileLimit();
+    const long openFiles = zeze::raiseOpenFileLimit();
+    if (openFiles > 0 && 2L * *boxes + kSpareDescriptors > openFiles) {
+        return refuse(QStringLiteral("%1 boxes need %2 open files; the system allows %3 (ulimit -n)")
+                          .arg(*boxes)
+                          .arg(2L * *boxes + kSpareDescriptors)
+                          .arg(openFiles));
+    }
     SimFleet fleet;
     QObject::connect(&fleet, &SimFleet::logLine, &printLine);
     if (!fleet.listen(options, *boxes)) {

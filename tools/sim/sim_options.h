@@ -11,7 +11,8 @@ inline constexpr std::uint16_t kDefaultPort = 8000;
 inline constexpr std::uint16_t kDefaultFirmware = 0x020A;  // 2.10
 inline constexpr int kDefaultChunkDelayMs = 20;
 inline constexpr int kDefaultStallMs = 500;
-inline constexpr int kMaxBoxes = 10000;  // boxes one simulator process serves
+inline constexpr int kMaxBoxes = 10000;       // boxes one simulator process serves
+inline constexpr int kSpareDescriptors = 16;  // open files beside the boxes' sockets
 
 struct SimOptions {
     std::uint16_t port = kDefaultPort;          // 0: let the system pick a free port
