@@ -128,20 +128,15 @@ class SendRun {
             return;
         }
         // A read-back that differs: the fields, counted and listed by the report, not one long line.
-        const std::size_t recordSize = outcome.msgLength ? configMessageSize(outcome.msgLength) : 0;
-        if (recordSize > 0 && outcome.record.size() == recordSize) {
-            const std::vector<std::string> fields = describeDifferences(
-                valuesOnBox(m_plan.file.values, outcome), programOfOutcome(outcome).values);
-            if (!fields.empty()) {
-                BoxReportLine mismatch = failedLine(host(box), outcome);
-                mismatch.error = QStringLiteral("read back differs in %1 field%2")
-                                     .arg(fields.size())
-                                     .arg(fields.size() == 1 ? "" : "s");
-                mismatch.text = QStringLiteral("failed: ") + mismatch.error;
-                mismatch.differences = fields;
-                m_report.box(mismatch);
-                return;
-            }
+        if (!outcome.differences.empty()) {
+            const std::size_t count = outcome.differences.size();
+            BoxReportLine mismatch = failedLine(host(box), outcome);
+            mismatch.error =
+                QStringLiteral("read back differs in %1 field%2").arg(count).arg(count == 1 ? "" : "s");
+            mismatch.text = QStringLiteral("failed: ") + mismatch.error;
+            mismatch.differences = outcome.differences;
+            m_report.box(mismatch);
+            return;
         }
         m_report.box(failedLine(host(box), outcome));
     }
