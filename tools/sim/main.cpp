@@ -21,8 +21,9 @@ struct OptionEntry {
 constexpr OptionEntry kOptions[] = {
     {"port", "N", "listen on 127.0.0.1:N, 0 for a free port (default 8000)"},
     {"boxes", "N",
-     "serve N boxes from this process, on ports P to\nP+N-1 from the --port P (default 1); each prints\n"
-     "its listening line, and its log lines start with\nits port"},
+     "serve N boxes from this process, on ports P to\nP+N-1 from the --port P (default 1; with port 0\n"
+     "a run of free ports from 10000 on); each prints\nits listening line, and its log lines start with\nits "
+     "port"},
     {"firmware", "M.mm",
      "the firmware version reported, a two-digit minor\n(default 2.10; 2.09 and older hold 30 bytes per "
      "pin)"},

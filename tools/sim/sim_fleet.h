@@ -17,8 +17,8 @@ class SimFleet : public QObject {
     explicit SimFleet(QObject* parent = nullptr);
     ~SimFleet() override;
 
-    // Listens with `count` boxes from options.port on; with port 0, from the first free port that has
-    // count - 1 free ports after it. False, with errorString(), when that cannot be had.
+    // Listens with `count` boxes from options.port on; with port 0 and more than one box, on a run of
+    // free ports from 10000 on. False, with errorString(), when that cannot be had.
     bool listen(const SimOptions& options, int count);
     QString errorString() const { return m_error; }
     const std::vector<std::unique_ptr<BoxSimulator>>& boxes() const { return m_boxes; }
@@ -28,7 +28,8 @@ class SimFleet : public QObject {
     void logLine(const QString& line);
 
   private:
-    bool listenFrom(SimOptions options, int count);
+    // `taken`, when given, receives the port that could not be listened on.
+    bool listenFrom(SimOptions options, int count, int* taken);
 
     std::vector<std::unique_ptr<BoxSimulator>> m_boxes;
     QString m_error;
