@@ -87,16 +87,19 @@ void BoxQueue::run(const Done& done, const PhaseChange& phaseChange) {
 
 std::vector<BoxOutcome> runBoxes(const std::vector<Endpoint>& endpoints, BoxJob job,
                                  const BoxSettings& settings, int jobs,
-                                 const std::function<void(std::size_t, const BoxOutcome&)>& done) {
+                                 const std::function<void(std::size_t, const BoxOutcome&)>& done,
+                                 const BoxQueue::PhaseChange& phaseChange) {
     std::vector<BoxOutcome> outcomes(endpoints.size());
     BoxQueue queue(endpoints, settings, jobs);
     for (std::size_t i = 0; i < endpoints.size(); ++i)
         queue.add(BoxTask{i, job, std::nullopt, true});
-    queue.run([&](const BoxTask& task, const BoxOutcome& outcome) {
-        outcomes[task.box] = outcome;
-        if (done)
-            done(task.box, outcome);
-    });
+    queue.run(
+        [&](const BoxTask& task, const BoxOutcome& outcome) {
+            outcomes[task.box] = outcome;
+            if (done)
+                done(task.box, outcome);
+        },
+        phaseChange);
     return outcomes;
 }
 

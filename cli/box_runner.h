@@ -54,6 +54,7 @@ class BoxQueue {
 // ends.
 std::vector<BoxOutcome> runBoxes(const std::vector<Endpoint>& endpoints, BoxJob job,
                                  const BoxSettings& settings, int jobs,
-                                 const std::function<void(std::size_t, const BoxOutcome&)>& done = {});
+                                 const std::function<void(std::size_t, const BoxOutcome&)>& done = {},
+                                 const BoxQueue::PhaseChange& phaseChange = {});
 
 }  // namespace zeze::cli

@@ -47,27 +47,29 @@ int getMany(const Command& command, const std::vector<Endpoint>& hosts, const QS
     const QDir dir(directory);
     BoxReport report(command.io, command.options.mode, command.name, hosts.size());
     bool writeFailed = false;
-    runBoxes(hosts, BoxJob::Read, command.options.settings, command.jobsFor(hosts.size()),
-             [&](std::size_t index, const BoxOutcome& outcome) {
-                 const Endpoint& endpoint = hosts[index];
-                 if (!outcome.ok) {
-                     report.box(failedLine(endpoint, outcome));
-                     return;
-                 }
-                 const QString path = dir.filePath(backupFileName(endpoint, QStringLiteral(".json")));
-                 const QString error = writeOutputFile(path, documentOf(outcome, false), command.io);
-                 BoxReportLine line = boxLine(endpoint, outcome, QStringLiteral("saved"),
-                                              QStringLiteral("saved %1 (%2)").arg(path, boxText(outcome)));
-                 line.file = path;
-                 if (!error.isEmpty()) {
-                     writeFailed = true;
-                     line = boxLine(endpoint, outcome, QStringLiteral("failed"),
-                                    QStringLiteral("failed: ") + error);
-                     line.failed = true;
-                     line.error = error;
-                 }
-                 report.box(line);
-             });
+    runBoxes(
+        hosts, BoxJob::Read, command.options.settings, command.jobsFor(hosts.size()),
+        [&](std::size_t index, const BoxOutcome& outcome) {
+            const Endpoint& endpoint = hosts[index];
+            if (!outcome.ok) {
+                report.box(failedLine(endpoint, outcome));
+                return;
+            }
+            const QString path = dir.filePath(backupFileName(endpoint, QStringLiteral(".json")));
+            const QString error = writeOutputFile(path, documentOf(outcome, false), command.io);
+            BoxReportLine line = boxLine(endpoint, outcome, QStringLiteral("saved"),
+                                         QStringLiteral("saved %1 (%2)").arg(path, boxText(outcome)));
+            line.file = path;
+            if (!error.isEmpty()) {
+                writeFailed = true;
+                line =
+                    boxLine(endpoint, outcome, QStringLiteral("failed"), QStringLiteral("failed: ") + error);
+                line.failed = true;
+                line.error = error;
+            }
+            report.box(line);
+        },
+        phasesOf(report));
     report.summary(QStringLiteral("%1 of %2 boxes saved, %3 failed")
                        .arg(report.count(QStringLiteral("saved")))
                        .arg(hosts.size())
@@ -82,12 +84,10 @@ int diffMany(const Command& command, const std::vector<Endpoint>& hosts, const Q
     if (!plan.file)
         return command.refuse(plan.error);
     BoxReport report(command.io, command.options.mode, command.name, hosts.size());
-    BoxQueue queue(hosts, command.options.settings, command.jobsFor(hosts.size()));
-    for (std::size_t i = 0; i < hosts.size(); ++i)
-        queue.add(BoxTask{i, BoxJob::Read, std::nullopt, true});
-    queue.run(
-        [&](const BoxTask& task, const BoxOutcome& outcome) {
-            const Endpoint& endpoint = hosts[task.box];
+    runBoxes(
+        hosts, BoxJob::Read, command.options.settings, command.jobsFor(hosts.size()),
+        [&](std::size_t index, const BoxOutcome& outcome) {
+            const Endpoint& endpoint = hosts[index];
             if (!outcome.ok) {
                 report.box(failedLine(endpoint, outcome));
                 return;
@@ -151,12 +151,10 @@ int runInfo(const Command& command) {
     if (hosts.empty())
         return command.refuse(QStringLiteral("no box given; see zeze info --help"));
     BoxReport report(command.io, command.options.mode, command.name, hosts.size());
-    BoxQueue queue(hosts, command.options.settings, command.jobsFor(hosts.size()));
-    for (std::size_t i = 0; i < hosts.size(); ++i)
-        queue.add(BoxTask{i, BoxJob::Info, std::nullopt, true});
-    queue.run(
-        [&](const BoxTask& task, const BoxOutcome& outcome) {
-            const Endpoint& endpoint = hosts[task.box];
+    runBoxes(
+        hosts, BoxJob::Info, command.options.settings, command.jobsFor(hosts.size()),
+        [&](std::size_t index, const BoxOutcome& outcome) {
+            const Endpoint& endpoint = hosts[index];
             report.box(outcome.ok ? boxLine(endpoint, outcome, QStringLiteral("answered"), boxText(outcome))
                                   : failedLine(endpoint, outcome));
         },

@@ -345,6 +345,10 @@ TEST(ZezeCommandLine, HelpVersionAndUsageErrors) {
     EXPECT_EQ(zeze({"info", "--dry-run", "127.0.0.1"}).err, "zeze: info: Unknown option 'dry-run'.\n");
     EXPECT_EQ(zeze({"send", "--hosts", "/nonexistent/hosts", "plan.json"}).err,
               "zeze: send: /nonexistent/hosts: no such file\n");
+    EXPECT_EQ(zeze({"info", "--hosts", "/dev/zero"}).err,
+              "zeze: info: /dev/zero: a device, not a regular file\n");
+    EXPECT_EQ(zeze({"info", "--hosts", "-"}, withStdin("127.0.0.1:0\n")).err,
+              "zeze: info: - line 1: '127.0.0.1:0': the port must be a whole number from 1 to 65535\n");
 }
 
 }  // namespace
