@@ -10,26 +10,7 @@
 #   bash bench/cli_fleet.sh [BUILD_DIR] [BOXES]      (default: build 1000)
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
-count=${2:-1000}
-zeze="$build/cli/zeze"
-sim="$build/tools/sim/zeze-sim"
-if [ ! -x "$zeze" ] || [ ! -x "$sim" ]; then
-  echo "Build zeze and the simulator first: cmake --build $build --target zeze zeze-sim" >&2
-  exit 2
-fi
-command -v /usr/bin/time >/dev/null || { echo "GNU time (/usr/bin/time) measures the peak memory" >&2; exit 2; }
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+source "$(dirname "$0")/cli_lib.sh" 1000 "$@"
 
 # A thousand boxes hold two descriptors each in the simulator; it raises its own limit as far as the
 # system allows, and so does zeze.
@@ -44,8 +25,7 @@ done
 first=${BASH_REMATCH[1]}
 for i in $(seq 0 $((count - 1))); do echo "127.0.0.1:$((first + i))"; done >"$work/hosts"
 
-"$zeze" get "127.0.0.1:$first" -o "$work/fresh.json"
-sed 's/{"pin": 7, "command": ""/{"pin": 7, "command": "20 01 22"/' "$work/fresh.json" >"$work/plan.json"
+make_plan "127.0.0.1:$first"
 
 now() { date +%s.%N; }
 elapsed() { awk -v s="$1" -v e="$2" 'BEGIN { printf "%.2f", e - s }'; }
@@ -92,7 +72,7 @@ healthy=$((count < 200 ? count : 200))
 { echo "127.0.0.1:$dead"; echo "127.0.0.1:$silent"; head -n "$healthy" "$work/hosts"; } >"$work/mixed"
 start=$(now)
 # Each line stamped as it arrives: zeze passes every box's line on as the box finishes.
-"$zeze" send --hosts "$work/mixed" "$work/plan.json" | while IFS= read -r line; do echo "$(now) $line"; done >"$work/mixed.out" || true
+"$zeze" send --hosts "$work/mixed" "$work/plan.json" 2>"$work/mixed.err" | while IFS= read -r line; do echo "$(now) $line"; done >"$work/mixed.out" || true
 total=$(elapsed "$start" "$(now)")
 last_healthy=$(grep -v -e ":$dead: " -e ":$silent: " "$work/mixed.out" | grep -c ': programmed and verified' || true)
 last_time=$(grep ': programmed and verified' "$work/mixed.out" | tail -n 1 | cut -d' ' -f1)

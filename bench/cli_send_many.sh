@@ -7,25 +7,7 @@
 #   bash bench/cli_send_many.sh [BUILD_DIR] [BOXES]      (default: build 20)
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
-count=${2:-20}
-zeze="$build/cli/zeze"
-sim="$build/tools/sim/zeze-sim"
-if [ ! -x "$zeze" ] || [ ! -x "$sim" ]; then
-  echo "Build zeze and the simulator first: cmake --build $build --target zeze zeze-sim" >&2
-  exit 2
-fi
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+source "$(dirname "$0")/cli_lib.sh" 20 "$@"
 
 for i in $(seq 1 "$count"); do
   "$sim" --port 0 >"$work/sim$i.log" 2>&1 &
@@ -43,8 +25,7 @@ for i in $(seq 1 "$count"); do
   hosts+=("127.0.0.1:${BASH_REMATCH[1]}")
 done
 
-"$zeze" get "${hosts[0]}" -o "$work/fresh.json"
-sed 's/{"pin": 7, "command": ""/{"pin": 7, "command": "20 01 22"/' "$work/fresh.json" >"$work/plan.json"
+make_plan "${hosts[0]}"
 
 seconds() {
   local start end

@@ -40,6 +40,18 @@ int getOne(const Command& command, const Endpoint& endpoint) {
     return error.isEmpty() ? kExitOk : command.refuse(error);
 }
 
+// Each box through `job`: a box that failed is reported as such, and `answered` makes the line of a
+// box that answered.
+void reportEach(const Command& command, const std::vector<Endpoint>& hosts, BoxJob job, BoxReport& report,
+                const std::function<BoxReportLine(const Endpoint&, const BoxOutcome&)>& answered) {
+    runBoxes(
+        hosts, job, command.options.settings, command.jobsFor(hosts.size()),
+        [&](std::size_t index, const BoxOutcome& outcome) {
+            report.box(outcome.ok ? answered(hosts[index], outcome) : failedLine(hosts[index], outcome));
+        },
+        phasesOf(report));
+}
+
 // Every box into its own file in `directory`, each written as soon as the box has answered.
 int getMany(const Command& command, const std::vector<Endpoint>& hosts, const QString& directory) {
     if (!QDir().mkpath(directory))
@@ -47,29 +59,19 @@ int getMany(const Command& command, const std::vector<Endpoint>& hosts, const QS
     const QDir dir(directory);
     BoxReport report(command.io, command.options.mode, command.name, hosts.size());
     bool writeFailed = false;
-    runBoxes(
-        hosts, BoxJob::Read, command.options.settings, command.jobsFor(hosts.size()),
-        [&](std::size_t index, const BoxOutcome& outcome) {
-            const Endpoint& endpoint = hosts[index];
-            if (!outcome.ok) {
-                report.box(failedLine(endpoint, outcome));
-                return;
-            }
-            const QString path = dir.filePath(backupFileName(endpoint, QStringLiteral(".json")));
-            const QString error = writeOutputFile(path, documentOf(outcome, false), command.io);
-            BoxReportLine line = boxLine(endpoint, outcome, QStringLiteral("saved"),
-                                         QStringLiteral("saved %1 (%2)").arg(path, boxText(outcome)));
-            line.file = path;
-            if (!error.isEmpty()) {
-                writeFailed = true;
-                line =
-                    boxLine(endpoint, outcome, QStringLiteral("failed"), QStringLiteral("failed: ") + error);
-                line.failed = true;
-                line.error = error;
-            }
-            report.box(line);
-        },
-        phasesOf(report));
+    reportEach(command, hosts, BoxJob::Read, report,
+               [&](const Endpoint& endpoint, const BoxOutcome& outcome) {
+                   const QString path = dir.filePath(backupFileName(endpoint, QStringLiteral(".json")));
+                   const QString error = writeOutputFile(path, documentOf(outcome, false), command.io);
+                   if (!error.isEmpty()) {
+                       writeFailed = true;
+                       return failedLine(endpoint, outcome, error);
+                   }
+                   BoxReportLine line = boxLine(endpoint, outcome, QStringLiteral("saved"),
+                                                QStringLiteral("saved %1 (%2)").arg(path, boxText(outcome)));
+                   line.file = path;
+                   return line;
+               });
     report.summary(QStringLiteral("%1 of %2 boxes saved, %3 failed")
                        .arg(report.count(QStringLiteral("saved")))
                        .arg(hosts.size())
@@ -84,31 +86,22 @@ int diffMany(const Command& command, const std::vector<Endpoint>& hosts, const Q
     if (!plan.file)
         return command.refuse(plan.error);
     BoxReport report(command.io, command.options.mode, command.name, hosts.size());
-    runBoxes(
-        hosts, BoxJob::Read, command.options.settings, command.jobsFor(hosts.size()),
-        [&](std::size_t index, const BoxOutcome& outcome) {
-            const Endpoint& endpoint = hosts[index];
-            if (!outcome.ok) {
-                report.box(failedLine(endpoint, outcome));
-                return;
-            }
-            const std::vector<std::string> fields =
-                describeDifferences(plan.file->values, programOfOutcome(outcome).values);
-            if (fields.empty()) {
-                report.box(boxLine(endpoint, outcome, QStringLiteral("same"),
-                                   QStringLiteral("same as %1").arg(planPath)));
-                return;
-            }
-            BoxReportLine line = boxLine(endpoint, outcome, QStringLiteral("differs"),
-                                         QStringLiteral("differs in %1 field%2 from ")
-                                                 .arg(fields.size())
-                                                 .arg(fields.size() == 1 ? "" : "s") +
-                                             planPath);
-            line.differs = true;
-            line.differences = fields;
-            report.box(line);
-        },
-        phasesOf(report));
+    reportEach(command, hosts, BoxJob::Read, report,
+               [&](const Endpoint& endpoint, const BoxOutcome& outcome) {
+                   const std::vector<std::string> fields =
+                       describeDifferences(plan.file->values, programOfOutcome(outcome).values);
+                   if (fields.empty())
+                       return boxLine(endpoint, outcome, QStringLiteral("same"),
+                                      QStringLiteral("same as %1").arg(planPath));
+                   BoxReportLine line = boxLine(endpoint, outcome, QStringLiteral("differs"),
+                                                QStringLiteral("differs in %1 field%2 from ")
+                                                        .arg(fields.size())
+                                                        .arg(fields.size() == 1 ? "" : "s") +
+                                                    planPath);
+                   line.differs = true;
+                   line.differences = fields;
+                   return line;
+               });
     report.summary(planPath + QStringLiteral(": %1 of %2 boxes differ, %3 failed")
                                   .arg(report.differing())
                                   .arg(hosts.size())
@@ -129,11 +122,11 @@ BoxReportLine boxLine(const Endpoint& endpoint, const BoxOutcome& outcome, const
     return line;
 }
 
-BoxReportLine failedLine(const Endpoint& endpoint, const BoxOutcome& outcome) {
-    BoxReportLine line =
-        boxLine(endpoint, outcome, QStringLiteral("failed"), QStringLiteral("failed: ") + outcome.error);
+BoxReportLine failedLine(const Endpoint& endpoint, const BoxOutcome& outcome, const QString& reason) {
+    BoxReportLine line = boxLine(endpoint, outcome, QStringLiteral("failed"), QString());
     line.failed = true;
-    line.error = outcome.error;
+    line.error = reason.isEmpty() ? outcome.error : reason;
+    line.text = QStringLiteral("failed: ") + line.error;
     return line;
 }
 
@@ -151,14 +144,9 @@ int runInfo(const Command& command) {
     if (hosts.empty())
         return command.refuse(QStringLiteral("no box given; see zeze info --help"));
     BoxReport report(command.io, command.options.mode, command.name, hosts.size());
-    runBoxes(
-        hosts, BoxJob::Info, command.options.settings, command.jobsFor(hosts.size()),
-        [&](std::size_t index, const BoxOutcome& outcome) {
-            const Endpoint& endpoint = hosts[index];
-            report.box(outcome.ok ? boxLine(endpoint, outcome, QStringLiteral("answered"), boxText(outcome))
-                                  : failedLine(endpoint, outcome));
-        },
-        phasesOf(report));
+    reportEach(command, hosts, BoxJob::Info, report, [](const Endpoint& endpoint, const BoxOutcome& outcome) {
+        return boxLine(endpoint, outcome, QStringLiteral("answered"), boxText(outcome));
+    });
     report.summary(QStringLiteral("%1 of %2 boxes answered, %3 failed")
                        .arg(report.count(QStringLiteral("answered")))
                        .arg(hosts.size())

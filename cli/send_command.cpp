@@ -130,10 +130,9 @@ class SendRun {
         // A read-back that differs: the fields, counted and listed by the report, not one long line.
         if (!outcome.differences.empty()) {
             const std::size_t count = outcome.differences.size();
-            BoxReportLine mismatch = failedLine(host(box), outcome);
-            mismatch.error =
-                QStringLiteral("read back differs in %1 field%2").arg(count).arg(count == 1 ? "" : "s");
-            mismatch.text = QStringLiteral("failed: ") + mismatch.error;
+            BoxReportLine mismatch = failedLine(
+                host(box), outcome,
+                QStringLiteral("read back differs in %1 field%2").arg(count).arg(count == 1 ? "" : "s"));
             mismatch.differences = outcome.differences;
             m_report.box(mismatch);
             return;
