@@ -26,6 +26,10 @@ bool Command::collectHosts(const QStringList& texts, std::vector<Endpoint>& host
         hosts.push_back(parsed.endpoint);
     }
     hosts = distinctEndpoints(hosts);
+    if (hosts.empty()) {
+        error = QStringLiteral("no box given; see zeze %1 --help").arg(name);
+        return false;
+    }
     return true;
 }
 

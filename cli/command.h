@@ -25,7 +25,8 @@ struct Command {
     // "zeze: send: LINE" on standard error, and the status to exit with.
     int refuse(const QString& line) const;
     int failed(const QString& line) const;
-    // The --hosts list and then `texts`, each box once; false with `error` for the first bad text.
+    // The --hosts list and then `texts`, each box once; false with `error` for the first bad text or
+    // when there is no box.
     bool collectHosts(const QStringList& texts, std::vector<Endpoint>& hosts, QString& error) const;
     // --jobs for `boxes` boxes, lowered to what the open-file limit allows, which is then said in one
     // line on standard error.

@@ -141,8 +141,6 @@ int runInfo(const Command& command) {
     QString error;
     if (!command.collectHosts(command.options.positional, hosts, error))
         return command.refuse(error);
-    if (hosts.empty())
-        return command.refuse(QStringLiteral("no box given; see zeze info --help"));
     BoxReport report(command.io, command.options.mode, command.name, hosts.size());
     reportEach(command, hosts, BoxJob::Info, report, [](const Endpoint& endpoint, const BoxOutcome& outcome) {
         return boxLine(endpoint, outcome, QStringLiteral("answered"), boxText(outcome));
@@ -159,8 +157,6 @@ int runGet(const Command& command) {
     QString error;
     if (!command.collectHosts(command.options.positional, hosts, error))
         return command.refuse(error);
-    if (hosts.empty())
-        return command.refuse(QStringLiteral("no box given; see zeze get --help"));
     const QString& output = command.options.output;
     const bool toDirectory = output.endsWith(QLatin1Char('/')) || QFileInfo(output).isDir();
     if (toDirectory)
@@ -180,8 +176,6 @@ int runDiff(const Command& command) {
         QString error;
         if (!command.collectHosts(arguments.mid(0, arguments.size() - 1), hosts, error))
             return command.refuse(error);
-        if (hosts.empty())
-            return command.refuse(QStringLiteral("no box given; see zeze diff --help"));
         return diffMany(command, hosts, arguments.last());
     }
     if (arguments.size() != 2)

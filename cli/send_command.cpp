@@ -160,8 +160,6 @@ int runSend(const Command& command) {
     QString error;
     if (!command.collectHosts(arguments, plan.hosts, error))
         return command.refuse(error);
-    if (plan.hosts.empty())
-        return command.refuse(QStringLiteral("no box given; see zeze send --help"));
     const LoadedProgram loaded = loadProgram(plan.path, command.io);
     if (!loaded.file)
         return command.refuse(loaded.error + QStringLiteral("; nothing was sent"));
