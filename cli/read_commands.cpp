@@ -76,8 +76,13 @@ int getMany(const Command& command, const std::vector<Endpoint>& hosts, const QS
                        .arg(report.count(QStringLiteral("saved")))
                        .arg(hosts.size())
                        .arg(report.failed()));
-    const int status = command.status(report);
-    return writeFailed ? command.refuse(QStringLiteral("some files could not be written")) : status;
+    // A file that could not be written is this machine's trouble, not a box's: exit status 2.
+    if (writeFailed) {
+        return command.refuse(QStringLiteral("%1 of %2 boxes failed; not every file was written")
+                                  .arg(report.failed())
+                                  .arg(report.total()));
+    }
+    return command.status(report);
 }
 
 // Every box against one plan file.
