@@ -194,7 +194,16 @@ TEST_F(ZezeFleet, BacksUpEveryBoxAndComparesTheFleetWithItsPlan) {
     EXPECT_EQ(lines[2], boxes[2] + ": same as " + path("plan.json"));
     EXPECT_EQ(zeze({"diff", "-q", boxes[2], boxes[2], path("plan.json")}).out, "");
 
-    // A file that cannot be written is the machine's failure, not the box's: exit status 2.
+    // A file that cannot be written is the machine's failure, not the box's: exit status 2. The
+    // other boxes are backed up all the same.
+    ASSERT_TRUE(QDir().mkpath(path("partial") + "/" + expected[1]));
+    const ZezeRun partial = zeze(QStringList{"get", "-o", path("partial")} + boxes);
+    EXPECT_EQ(partial.status, kExitRefused);
+    EXPECT_EQ(partial.err, "zeze: get: 1 of 3 boxes failed; not every file was written\n");
+    EXPECT_TRUE(QFile::exists(path("partial") + "/" + expected[0]));
+    EXPECT_TRUE(QFile::exists(path("partial") + "/" + expected[2]));
+    EXPECT_TRUE(QString::fromStdString(partial.out)
+                    .contains(boxes[1] + ": failed: " + path("partial") + "/" + expected[1] + ": "));
     writeAll(path("blocker"), "a file where a directory should be");
     const ZezeRun blocked = zeze({"get", boxes[0], "-o", path("blocker") + "/x.json"});
     EXPECT_EQ(blocked.status, kExitRefused);
