@@ -276,10 +276,9 @@ Effects Conversation::download(bool connected, TimePoint now) {
         e.downloadRefused = Failure::Busy;
         return e;
     }
-    m_sheet.readShort = false;
     // Normalises the commands in the sheet whether or not anything is sent.
     const EncodeResult built = BuildDownload(m_sheet);
-    e.sheetChanged = true;
+    e.sheetChanged = built.ok();
     if (!built.ok()) {
         e.lines.push_back(built.error);
         e.downloadRefused = Failure::BadSheet;
@@ -368,7 +367,6 @@ void Conversation::sendDump(Effects& e, TimePoint now) {
 
 void Conversation::sendDownload(Effects& e, TimePoint now) {
     m_downloadHeld = false;
-    m_sheet.readShort = false;
     EncodeResult built = BuildDownload(m_sheet);  // sized by this connection's firmware reply
     e.sheetChanged = true;
     if (!built.ok()) {

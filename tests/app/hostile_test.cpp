@@ -300,6 +300,9 @@ TEST_P(HostileBox, WindowStaysResponsiveBoundedAndClear) {
     } else {
         ASSERT_NE(peer.socket, nullptr);
         ASSERT_EQ(peer.receive(3), QByteArray::fromHex("FF0002"));
+        peer.write(QByteArray::fromHex("FF0000050902"));  // firmware 2.09: 848-byte dumps
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return logLines(window).contains("Firmware v2.09"); }, kDeadlineMs));
     }
 
     Watch watch(window);
