@@ -34,7 +34,10 @@ expect() {
 
 commands=$(complete_words "")
 grep -qx send <<<"$commands" || fail "commands completed: $(echo $commands)"
-for command in $commands; do
+[ "$(uniq <<<"$commands")" = "$commands" ] || fail "a command is offered twice: $(echo $commands)"
+# "zeze help COMMAND" completes the other commands; its own --help is zeze's.
+expect "$(grep -vx help <<<"$commands" | tr '\n' ' ' | sed 's/ $//')" help ""
+for command in $(grep -vx help <<<"$commands"); do
   help=$("$zeze" "$command" --help) || fail "completion offers $command, which zeze does not know"
   offered=$(complete_words "$command" -)
   for option in $(help_options "$help"); do
