@@ -44,7 +44,8 @@ EndpointResult parseEndpoint(const QString& text) {
 
 EndpointListResult parseHostList(const QString& text) {
     EndpointListResult result;
-    const QStringList lines = text.split(QLatin1Char('\n'));
+    // A byte-order mark some editors put before the first line is no part of the first host.
+    const QStringList lines = (text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text).split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines[i].section(QLatin1Char('#'), 0, 0).trimmed();
         if (line.isEmpty())

@@ -31,6 +31,8 @@ TEST(Endpoint, HostListSkipsCommentsAndNamesTheBadLine) {
         parseHostList("# bench boxes\n127.0.0.1:8001  # rack 3\n\n  127.0.0.1 \n[::1]:9#x\n");
     EXPECT_EQ(list.error, "");
     EXPECT_EQ(list.endpoints, (std::vector<Endpoint>{{"127.0.0.1", 8001}, {"127.0.0.1", 8000}, {"::1", 9}}));
+    EXPECT_EQ(parseHostList(QChar(0xFEFF) + QStringLiteral("box-a\r\n")).endpoints,
+              (std::vector<Endpoint>{{"box-a", 8000}}));
     EXPECT_EQ(parseHostList("127.0.0.1\n#\n127.0.0.1:x\n").error,
               "line 3: '127.0.0.1:x': the port must be a whole number from 1 to 65535");
 }
