@@ -1,6 +1,9 @@
 // info, get and diff: the commands that only read boxes.
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include "cli/commands.h"
 #include "cli/input_file.h"
@@ -210,8 +213,20 @@ int runDiff(const Command& command) {
         sides[boxSide[i]] = programOfOutcome(outcomes[i]);
     }
     const std::vector<std::string> lines = describeDifferences(sides[0]->values, sides[1]->values);
-    for (const std::string& line : lines)
-        command.io.out(line + "\n");
+    if (command.options.mode.json) {
+        QJsonArray fields;
+        for (const std::string& line : lines)
+            fields.append(QString::fromStdString(line));
+        const QJsonObject object{
+            {QStringLiteral("a"), arguments[0]},
+            {QStringLiteral("b"), arguments[1]},
+            {QStringLiteral("result"), lines.empty() ? QStringLiteral("same") : QStringLiteral("differs")},
+            {QStringLiteral("differences"), fields}};
+        command.io.out(QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n");
+    } else {
+        for (const std::string& line : lines)
+            command.io.out(line + "\n");
+    }
     return lines.empty() ? kExitOk : kExitFailed;
 }
 

@@ -92,7 +92,8 @@ constexpr char kDiffHelp[] =
     "  pin 7 command: 20 01 21 -> 20 01 22\n"
     "  serial port 2 speed: 38400 -> 9600\n"
     "With --hosts or more than two arguments, every box is compared with the file PLAN: one\n"
-    "line per box, naming the fields in which it differs (PLAN's value first).\n"
+    "line per box, naming the fields in which it differs (PLAN's value first). With --json, A\n"
+    "and B give one object: a, b, result (same or differs) and the differences.\n"
     "Exit status 0 when they are the same, 1 when they differ or a box failed, 2 on trouble.\n";
 
 struct Entry {

@@ -59,6 +59,12 @@ TEST_F(ZezeCli, BackupEditRestoreAndCompare) {
               "pin 7 invert: no -> yes\n"
               "pin 7 ports: 1 -> 2,4\n");
     EXPECT_EQ(zeze({"diff", path("edited.json"), path("backup.json")}).status, kExitOk);
+    const ZezeRun json = zeze({"diff", "--json", path("fresh.json"), path("edited.json")});
+    EXPECT_EQ(json.status, kExitFailed);
+    const QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    EXPECT_EQ(object["result"].toString(), "differs");
+    EXPECT_EQ(object["a"].toString(), path("fresh.json"));
+    EXPECT_EQ(object["differences"].toArray().size(), 4);
 }
 
 TEST_F(ZezeCli, BadFilesAreRefusedWithPathAndNothingIsSent) {
