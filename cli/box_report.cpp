@@ -165,8 +165,11 @@ void BoxReport::draw() {
     }
     if (!parts.isEmpty())
         text += QStringLiteral("; ") + parts.join(QStringLiteral(", "));
+    if (m_shown && text == m_lastDrawn)
+        return;  // the timer's redraw changes nothing
     m_io.err(std::string(kEraseLine) + text.toStdString());
     m_shown = true;
+    m_lastDrawn = text;
 }
 
 void BoxReport::clear() {

@@ -71,7 +71,8 @@ class BoxReport {
     std::map<std::size_t, BoxPhase> m_phases;  // boxes under way
     std::chrono::steady_clock::time_point m_pauseEnds{};
     bool m_shown = false;  // a progress line stands on standard error
-    QTimer m_redraw;       // the progress line follows phases and the pause's countdown
+    QString m_lastDrawn;
+    QTimer m_redraw;  // the progress line follows phases and the pause's countdown
 };
 
 // "2.10" for major 2, minor 10.
