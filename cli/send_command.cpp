@@ -27,8 +27,8 @@ class SendRun {
           m_queue(plan.hosts, m_options.settings, plan.command.jobsFor(plan.hosts.size())),
           m_looks(plan.hosts.size()) {}
 
-    // The exit status; a refusal of the file is said here.
-    int run() {
+    // Runs every box; the exit status when the file was refused (and that is said), else nothing.
+    std::optional<int> run() {
         const bool read = m_options.dryRun || m_options.ifChanged;
         m_gated = fitRefusal(m_plan.file.values, kShortMsgLength).has_value();
         m_pendingLooks = m_plan.hosts.size();
@@ -42,7 +42,7 @@ class SendRun {
                     phasesOf(m_report));
         if (!m_refusal.isEmpty())
             return m_plan.command.refuse(m_refusal);
-        return -1;
+        return std::nullopt;
     }
 
   private:
@@ -172,9 +172,8 @@ int runSend(const Command& command) {
         return command.refuse(QStringLiteral("%1: %2").arg(plan.path, QString::fromStdString(encoded.error)));
 
     BoxReport report(command.io, command.options.mode, command.name, plan.hosts.size());
-    const int refused = SendRun(plan, report).run();
-    if (refused >= 0)
-        return refused;
+    if (const std::optional<int> refused = SendRun(plan, report).run())
+        return *refused;
     const bool dryRun = command.options.dryRun;
     QString summary = QStringLiteral("%1 of %2 boxes %3")
                           .arg(dryRun ? report.count(QStringLiteral("would-change"))
