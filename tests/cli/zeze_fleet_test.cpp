@@ -79,7 +79,7 @@ TEST_F(ZezeFleet, ADeadAndASilentBoxCostOnlyThemselves) {
     // time-out, and then programs the boxes that answered.
     for (const char* file : {"plan.json", "long.json"}) {
         const ZezeRun run = zeze(
-            QStringList{"send", "--json", "--timeout", "2", host(dead.port()), host(silent.serverPort())} +
+            QStringList{"send", "--json", "--timeout", "3", host(dead.port()), host(silent.serverPort())} +
             healthy + QStringList{path(file)});
         EXPECT_EQ(run.status, kExitFailed) << file;
         EXPECT_EQ(run.err, "zeze: send: 2 of 5 boxes failed\n");
@@ -96,11 +96,11 @@ TEST_F(ZezeFleet, ADeadAndASilentBoxCostOnlyThemselves) {
                 EXPECT_EQ(box["pinSize"].toInt(), 55);
                 order << "healthy";
             } else if (name == host(dead.port())) {
-                EXPECT_EQ(box["error"].toString(), "no answer to the connect within 2 s");
+                EXPECT_EQ(box["error"].toString(), "no answer to the connect within 3 s");
                 order << "dead";
             } else {
                 EXPECT_EQ(name, host(silent.serverPort()));
-                EXPECT_EQ(box["error"].toString(), "no reply within 2 s");
+                EXPECT_EQ(box["error"].toString(), "no reply within 3 s");
                 order << "silent";
             }
         }
