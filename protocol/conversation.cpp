@@ -44,13 +44,15 @@ bool startsWithWhole(std::span<const Byte> bytes, std::span<const Byte> header) 
     return bytes.size() >= header.size() && startsLike(bytes, header);
 }
 
-// Where in `bytes` a message starting with `header` may begin: the first place holding the whole
-// header, or a beginning of it at the very end. bytes.size() when there is none.
-std::size_t findHeader(std::span<const Byte> bytes, std::span<const Byte> header) {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (startsLike(bytes.subspan(i), header))
-            return i;
-    }
+// Where, in what followed a status message in its arrival, an awaited reply of `length` bytes
+// starting with `header` begins: right there (whole, or begun and continued by later arrivals), or
+// with its last byte the last of the arrival (behind a status message with a payload). Nowhere else:
+// a header inside another message's bytes is not a message. bytes.size() when it is not there.
+std::size_t awaitedStart(std::span<const Byte> bytes, std::span<const Byte> header, std::size_t length) {
+    if (!bytes.empty() && startsLike(bytes, header))
+        return 0;
+    if (bytes.size() > length && startsWithWhole(bytes.subspan(bytes.size() - length), header))
+        return bytes.size() - length;
     return bytes.size();
 }
 
@@ -140,7 +142,10 @@ Effects Conversation::connectWaitOver(bool connected, TimePoint now) {
     if (connected) {
         m_linkUp = true;
         e.lines.push_back(text::kSuccess);
-        sendId(e, now);
+        // Unless the box has told its firmware already and is storing a download (after a Request ID
+        // during the wait): then nothing may go to it now, and nothing needs to.
+        if (!m_pausing)
+            sendId(e, now);
     } else {
         e.lines.push_back(text::kCouldntSendId);
         // The attempt goes on; a connection that completes later still asks for the firmware.
@@ -581,9 +586,9 @@ void Conversation::frame(Effects& e, TimePoint now) {
         m_held.clear();
         std::size_t at = rest.size();
         if (m_awaitingDump && m_dumpAskedAt)
-            at = findHeader(rest, kConfigHeader);
+            at = awaitedStart(rest, kConfigHeader, configMessageSize(dumpLength()));
         if (at == rest.size() && m_firmwareAskedAt)
-            at = findHeader(rest, kFirmwareHeader);
+            at = awaitedStart(rest, kFirmwareHeader, kFirmwareReplyLength);
         if (at == rest.size())
             return;
         m_held.assign(rest.begin() + static_cast<std::ptrdiff_t>(at), rest.end());
