@@ -16,6 +16,7 @@ struct CliIo {
     bool progress = false;  // standard error is a terminal: keep a progress line there
     // Standard input, read to its end but at most `limit` bytes; nothing when it cannot be read.
     std::function<std::optional<QByteArray>(qint64 limit)> in;
+    bool inRead = false;     // standard input has been read for one argument, and is at its end
     long openFileLimit = 0;  // descriptors the process may hold; 0 when unknown or unlimited
 };
 

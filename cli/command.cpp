@@ -57,7 +57,7 @@ int Command::status(const BoxReport& report) const {
     return report.differing() > 0 ? kExitFailed : kExitOk;
 }
 
-LoadedProgram loadProgram(const QString& path, const CliIo& io) {
+LoadedProgram loadProgram(const QString& path, CliIo& io) {
     const InputFile input = readInputFile(path, io);
     if (!input.ok())
         return {std::nullopt, input.error};

@@ -41,7 +41,7 @@ struct LoadedProgram {
 };
 
 // A programming file (JSON or record), "-" for standard input, read safely and strictly.
-LoadedProgram loadProgram(const QString& path, const CliIo& io);
+LoadedProgram loadProgram(const QString& path, CliIo& io);
 
 // The programming a box sent, as a file records it.
 ProgramFile programOfOutcome(const BoxOutcome& outcome);

@@ -25,7 +25,7 @@ std::optional<double> parseSeconds(const QString& text) {
 
 }  // namespace
 
-CommandOptions parseCommandOptions(const QString& command, const QStringList& arguments, const CliIo& io,
+CommandOptions parseCommandOptions(const QString& command, const QStringList& arguments, CliIo& io,
                                    const BoxTiming& timing) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);

@@ -28,7 +28,7 @@ struct CommandOptions {
 };
 
 // `arguments` after the command's name; `timing` the defaults that --timeout replaces.
-CommandOptions parseCommandOptions(const QString& command, const QStringList& arguments, const CliIo& io,
+CommandOptions parseCommandOptions(const QString& command, const QStringList& arguments, CliIo& io,
                                    const BoxTiming& timing);
 
 }  // namespace zeze::cli

@@ -39,11 +39,14 @@ QString errnoText(int number) {
 
 }  // namespace
 
-InputFile readInputFile(const QString& path, const CliIo& io) {
+InputFile readInputFile(const QString& path, CliIo& io) {
     const auto refuse = [&](const QString& reason) {
         return InputFile{{}, QStringLiteral("%1: %2").arg(path, reason)};
     };
     if (path == QLatin1String("-")) {
+        if (io.inRead)
+            return {{}, QStringLiteral("standard input (-) is given twice; it can be read once")};
+        io.inRead = true;
         const std::optional<QByteArray> bytes = io.in ? io.in(kMaxInputBytes + 1) : std::nullopt;
         if (!bytes)
             return {{}, QStringLiteral("standard input cannot be read")};

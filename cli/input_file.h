@@ -18,10 +18,10 @@ struct InputFile {
     bool ok() const { return error.isEmpty(); }
 };
 
-// `path` "-" reads standard input through `io`. Anything but a regular file (a directory, a FIFO, a
-// device) is refused after a stat(), before it is opened, so nothing blocks on it or streams without
+// `path` "-" reads standard input through `io`, once in a run. Anything but a regular file (a directory, a
+// FIFO, a device) is refused after a stat(), before it is opened, so nothing blocks on it or streams without
 // end.
-InputFile readInputFile(const QString& path, const CliIo& io);
+InputFile readInputFile(const QString& path, CliIo& io);
 
 // Writes `bytes` to `path` whole or not at all (through a temporary file renamed into place);
 // "-" writes to standard output. The refusal line, or empty on success.

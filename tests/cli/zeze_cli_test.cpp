@@ -167,6 +167,8 @@ TEST_F(ZezeCli, EachBoxTakesTheLongestCommandItHolds) {
     const ZezeRun fromStdin = zeze({"send", host(longBox->port()), "-"}, withStdin(good));
     EXPECT_EQ(fromStdin.status, kExitOk) << fromStdin.err;
     EXPECT_EQ(zeze({"diff", "-", host(longBox->port())}, withStdin(good)).status, kExitOk);
+    EXPECT_EQ(zeze({"diff", "-", "-"}, withStdin(good)).err,
+              "zeze: diff: standard input (-) is given twice; it can be read once\n");
 }
 
 TEST_F(ZezeCli, OneBoxFailingNeverStopsTheOthers) {
