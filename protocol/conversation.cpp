@@ -40,6 +40,12 @@ bool startsLike(std::span<const Byte> bytes, std::span<const Byte> header) {
     return std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), header.begin());
 }
 
+// The first bytes of some message of a known kind.
+bool startsLikeMessage(std::span<const Byte> bytes) {
+    return bytes.size() >= 3 && bytes[0] == kStartByte && bytes[1] <= kGroupProgramming &&
+           bytes[2] == kCodeData;
+}
+
 bool startsWithWhole(std::span<const Byte> bytes, std::span<const Byte> header) {
     return bytes.size() >= header.size() && startsLike(bytes, header);
 }
@@ -129,8 +135,6 @@ Conversation::Conversation(Sheet& sheet, const ConversationLimits& limits)
 Effects Conversation::connecting(TimePoint now) {
     Effects e;
     endConnection(e, Failure::ConnectionLost);
-    m_held.clear();
-    m_discarding = false;
     m_connectWaitRunning = true;
     (void)now;
     return e;
@@ -177,7 +181,6 @@ Effects Conversation::connectionLost(TimePoint now, bool alreadySaid) {
     if (!alreadySaid && m_linkUp)
         e.lines.push_back(text::kConnectionLost);
     endConnection(e, Failure::ConnectionLost);
-    // Whatever the box still sent before it went is read, but nothing more is awaited from it.
     (void)now;
     return e;
 }
@@ -207,12 +210,11 @@ void Conversation::endConnection(Effects& e, Failure why) {
     m_connectWaitRunning = false;
     m_idOnLateConnect = false;
     m_lastSent = Sent::Nothing;
-    if (why != Failure::ConnectionLost) {
-        m_held.clear();
-        m_discarding = false;
-    }
-    if (why == Failure::ConnectionLost && m_held.empty())
-        m_discarding = false;
+    // Nothing more comes on this connection: a message begun on it can never be completed.
+    m_held.clear();
+    m_candidate.reset();
+    m_discarding = false;
+    m_discardUntilReply = false;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -239,7 +241,7 @@ Effects Conversation::requestGpi(bool connected, TimePoint now) {
         e.lines.push_back(text::kRequestDuringPause);
     } else {
         m_linkUp = true;
-        beforeRequest(e);
+        beforeRequest();
         e.sends.emplace_back(kGpiRequest.begin(), kGpiRequest.end());
         m_lastSent = Sent::Gpi;
     }
@@ -344,19 +346,15 @@ void Conversation::askFirmwareIfNeeded(Effects& e, TimePoint now) {
     sendId(e, now);
 }
 
-void Conversation::beforeRequest(Effects& e) {
-    // The box answers requests in order: what is still arriving from before cannot be the answer to
-    // this one, unless it is the awaited reply itself already under way.
+void Conversation::beforeRequest() {
+    // The box answers requests in order. The rest of a message given up may still be on its way, ahead
+    // of the answer to this request, or may never come: see arrived().
     if (m_discarding)
-        endDiscarding(e, m_discarded > 0 ? text::kTailDiscardedRequest : nullptr);
-    if (!m_held.empty() && !heldIsAwaitedReply()) {
-        e.lines.push_back(fill(text::kPartialDropped, m_held.size()));
-        m_held.clear();
-    }
+        m_discardUntilReply = true;
 }
 
 void Conversation::sendId(Effects& e, TimePoint now) {
-    beforeRequest(e);
+    beforeRequest();
     e.sends.emplace_back(kIdRequest.begin(), kIdRequest.end());
     m_lastSent = Sent::Id;
     if (!m_firmwareAskedAt)
@@ -364,7 +362,7 @@ void Conversation::sendId(Effects& e, TimePoint now) {
 }
 
 void Conversation::sendDump(Effects& e, TimePoint now) {
-    beforeRequest(e);
+    beforeRequest();
     e.sends.emplace_back(kDumpRequest.begin(), kDumpRequest.end());
     m_lastSent = Sent::Dump;
     m_dumpAskedAt = now;
@@ -379,7 +377,7 @@ void Conversation::sendDownload(Effects& e, TimePoint now) {
         e.downloadRefused = Failure::BadSheet;
         return;
     }
-    beforeRequest(e);
+    beforeRequest();
     e.sends.push_back(std::move(built.message));
     m_lastSent = Sent::Download;
     m_pausing = true;
@@ -389,10 +387,22 @@ void Conversation::sendDownload(Effects& e, TimePoint now) {
 void Conversation::releaseHeld(Effects& e, TimePoint now) {
     if (m_pausing || !m_firmwareKnown || !m_linkUp)
         return;
-    if (m_downloadHeld)
+    if (m_downloadHeld) {
         sendDownload(e, now);
-    else if (m_awaitingDump && !m_dumpAskedAt)
+    } else if (m_awaitingDump && !m_dumpAskedAt) {
+        // Not while a message is still arriving, for a while: its rest would run into the answer.
+        if (!m_held.empty()) {
+            if (!m_lineWaitEnds)
+                m_lineWaitEnds = now + m_limits.silence;
+            if (now < *m_lineWaitEnds)
+                return;
+            giveUpHeld(e, now);  // and its rest is discarded
+            if (!m_awaitingDump || m_dumpAskedAt)
+                return;
+        }
+        m_lineWaitEnds.reset();
         sendDump(e, now);
+    }
 }
 
 void Conversation::failDump(Effects& e, Failure why, std::size_t cutBytes) {
@@ -404,6 +414,7 @@ void Conversation::failDump(Effects& e, Failure why, std::size_t cutBytes) {
     }
     m_awaitingDump = false;
     m_dumpAskedAt.reset();
+    m_lineWaitEnds.reset();
     e.sheetChanged = true;
     e.dumpFailed = why;
     e.cutBytes = cutBytes;
@@ -480,17 +491,25 @@ std::optional<TimePoint> Conversation::wakeAt() const {
         if (t && (!due || *t < *due))
             due = t;
     };
-    if (!m_held.empty() || (m_discarding && m_discardEndsOnSilence))
+    if (!m_held.empty() || m_candidate || (m_discarding && m_discardEndsOnSilence))
         consider(m_lastByte + m_limits.silence);
     consider(dumpDeadline());
     consider(firmwareDeadline());
     if (m_pausing)
         consider(m_pauseEnd);
+    if (m_awaitingDump && !m_dumpAskedAt && m_lineWaitEnds)
+        consider(m_lineWaitEnds);
     return due;
 }
 
 Effects Conversation::advance(TimePoint now) {
     Effects e;
+    if (m_candidate && now >= m_lastByte + m_limits.silence) {
+        // The line is quiet: what began like the answer is read as the answer, whole or given up.
+        m_held.swap(*m_candidate);
+        endDiscarding(e, m_discarded > 0 ? text::kTailDiscardedRequest : nullptr);
+        frame(e, now);
+    }
     if (!m_held.empty() && now >= m_lastByte + m_limits.silence)
         giveUpHeld(e, now);
     if (m_discarding && m_discardEndsOnSilence && now >= m_lastByte + m_limits.silence)
@@ -510,6 +529,7 @@ Effects Conversation::advance(TimePoint now) {
             m_held.clear();
             // The rest is discarded as that of any message given up.
             m_discarding = true;
+            m_discardUntilReply = false;
             m_discardEndsOnSilence = false;
             m_discardLeft = configMessageSize(dumpLength()) - cut;
             m_discarded = 0;
@@ -521,8 +541,8 @@ Effects Conversation::advance(TimePoint now) {
     if (m_pausing && now >= m_pauseEnd) {
         m_pausing = false;
         e.pauseEnded = m_linkUp;
-        releaseHeld(e, now);
     }
+    releaseHeld(e, now);
     return e;
 }
 
@@ -530,7 +550,27 @@ Effects Conversation::advance(TimePoint now) {
 // Framing
 
 std::uint8_t Conversation::dumpLength() const {
-    return dumpReadLength(m_sheet);
+    return m_frameLength;
+}
+
+bool Conversation::beginsAwaitedReplyAt(std::span<const Byte> bytes, std::size_t at) const {
+    if (bytes.size() <= at)
+        return false;
+    const std::span<const Byte> rest = bytes.subspan(at);
+    if (m_awaitingDump && m_dumpAskedAt && startsLike(rest, kConfigHeader))
+        return true;
+    return m_firmwareAskedAt && startsLike(rest, kFirmwareHeader) &&
+           (rest.size() < 2 || rest[1] == kGroupStatus) && (rest.size() < 4 || rest[3] == kTypeFirmware);
+}
+
+bool Conversation::beginsAwaitedReply(std::span<const Byte> arrival) const {
+    // At the start of the arrival, or behind one status message.
+    if (beginsAwaitedReplyAt(arrival, 0) && arrival.size() >= 3)
+        return true;
+    const bool status = arrival.size() > kStatusMessageLength && arrival[0] == kStartByte &&
+                        arrival[1] == kGroupStatus && arrival[2] == kCodeData && arrival[3] != kTypeFirmware;
+    return status && arrival.size() >= kStatusMessageLength + 3 &&
+           beginsAwaitedReplyAt(arrival, kStatusMessageLength);
 }
 
 bool Conversation::heldIsAwaitedReply() const {
@@ -546,21 +586,67 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
     if (bytes.empty())
         return e;
     m_lastByte = now;
-    if (m_discarding) {
+    // A message is framed at the size in force when its first byte came ("Read Short" may change).
+    if (m_held.empty() && !m_candidate)
+        m_frameLength = dumpReadLength(m_sheet);
+    if (m_discarding)
+        bytes = discard(e, bytes);
+    m_held.insert(m_held.end(), bytes.begin(), bytes.end());
+    if (!m_held.empty())
+        frame(e, now);
+    releaseHeld(e, now);
+    return e;
+}
+
+std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> bytes) {
+    // After a request of ours, what begins like its answer may be that answer (the rest never came)
+    // or the rest of the dropped message, which the box sent first. Both readings are kept until the
+    // bytes where the rest would end show which: the answer's header there means the rest came first.
+    if (m_discardUntilReply && !m_candidate && beginsAwaitedReply(bytes)) {
+        m_candidate.emplace();
+        m_candidateRestLeft = m_discardLeft;
+    }
+    if (!m_candidate) {
         const std::size_t take = std::min(bytes.size(), m_discardLeft);
         m_discarded += take;
         m_discardLeft -= take;
-        bytes = bytes.subspan(take);
         if (m_discardLeft == 0)
             endDiscarding(e, text::kTailDiscardedWhole);
-        else
-            return e;
+        return bytes.subspan(take);
     }
-    if (bytes.empty())
-        return e;
-    m_held.insert(m_held.end(), bytes.begin(), bytes.end());
-    frame(e, now);
-    return e;
+    m_candidate->insert(m_candidate->end(), bytes.begin(), bytes.end());
+    const std::span<const Byte> candidate(*m_candidate);
+    const std::size_t rest = m_candidateRestLeft;
+    // The answer is whole when it ends with this arrival; else the rest came first when the answer's
+    // header stands where the rest ends; else the answer is whole when another message follows it.
+    const std::size_t skip = beginsAwaitedReplyAt(candidate, 0) ? 0 : kStatusMessageLength;
+    const std::size_t whole = skip + requiredLength(candidate.subspan(skip), dumpLength());
+    // Where the answer begins if the rest came first: behind it and any status messages after it.
+    std::size_t after = rest;
+    while (!beginsAwaitedReplyAt(candidate, after) && candidate.size() >= after + kStatusMessageLength &&
+           startsLikeMessage(candidate.subspan(after)) && candidate[after + 1] == kGroupStatus) {
+        after += candidate[after + 3] == kTypeFirmware ? kFirmwareReplyLength : kStatusMessageLength;
+    }
+    const bool seen = candidate.size() >= after + kConfigHeader.size();
+    if (candidate.size() < whole)
+        return {};
+    const bool endsHere = candidate.size() == whole;
+    const bool restFirst = !endsHere && seen && beginsAwaitedReplyAt(candidate, after);
+    if (!endsHere && !restFirst && !seen && !startsLikeMessage(candidate.subspan(whole)))
+        return {};  // not yet decided
+    std::vector<Byte> answer;
+    answer.swap(*m_candidate);
+    m_candidate.reset();
+    if (restFirst) {
+        after = std::min(after, answer.size());
+        m_discarded += after;  // the status messages between the rest and the answer go with the rest
+        answer.erase(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(after));
+        endDiscarding(e, text::kTailDiscardedWhole);
+    } else {
+        endDiscarding(e, m_discarded > 0 ? text::kTailDiscardedRequest : nullptr);
+    }
+    m_held = std::move(answer);
+    return {};
 }
 
 void Conversation::frame(Effects& e, TimePoint now) {
@@ -572,11 +658,20 @@ void Conversation::frame(Effects& e, TimePoint now) {
                             m_held[3] != kTypeFirmware;
         if (!status) {
             // Everything held is one message: a dump or firmware reply with whatever followed it in
-            // its arrival, or bytes of no known kind.
-            std::vector<Byte> message;
-            message.swap(m_held);
+            // its arrival, or bytes of no known kind. Only another dump or firmware reply behind it is
+            // read on its own: cut off, its rest would be taken for messages.
+            std::size_t end = m_held.size();
+            if (need != 0 && end > need &&
+                (startsLike(std::span<const Byte>(m_held).subspan(need), kConfigHeader) ||
+                 startsLike(std::span<const Byte>(m_held).subspan(need), kFirmwareHeader)) &&
+                end - need >= kConfigHeader.size())
+                end = need;
+            std::vector<Byte> message(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(end));
+            m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(end));
             handleMessage(e, message);
-            return;
+            if (m_held.empty())
+                return;
+            continue;
         }
         // A status message. What followed it in the same arrival is its payload or another message,
         // ignored, unless an awaited reply starts there.
@@ -637,6 +732,7 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
     e.lines.push_back(fill(text::kPartialDropped, cut));
     m_held.clear();
     m_discarding = true;
+    m_discardUntilReply = false;
     m_discardEndsOnSilence = !remaining.settled;
     m_discardLeft = remaining.total > cut ? remaining.total - cut : 0;
     m_discarded = 0;
@@ -648,12 +744,15 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
         failDump(e, Failure::GaveUp, cut);
     if (awaitedFirmware)
         failFirmware(e, Failure::GaveUp);
+    releaseHeld(e, now);
 }
 
 void Conversation::endDiscarding(Effects& e, const char* line) {
     if (line)
         e.lines.push_back(fill(line, m_discarded));
     m_discarding = false;
+    m_discardUntilReply = false;
+    m_candidate.reset();
     m_discardLeft = 0;
     m_discarded = 0;
 }

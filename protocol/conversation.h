@@ -122,7 +122,7 @@ class Conversation {
     void sendId(Effects& e, TimePoint now);
     void sendDump(Effects& e, TimePoint now);
     void sendDownload(Effects& e, TimePoint now);
-    void beforeRequest(Effects& e);
+    void beforeRequest();
     void askFirmwareIfNeeded(Effects& e, TimePoint now);
     void releaseHeld(Effects& e, TimePoint now);
     void failDump(Effects& e, Failure why, std::size_t cutBytes = 0);
@@ -135,6 +135,10 @@ class Conversation {
     void giveUpHeld(Effects& e, TimePoint now);
     void endDiscarding(Effects& e, const char* line);
     bool heldIsAwaitedReply() const;
+    bool beginsAwaitedReply(std::span<const Byte> arrival) const;
+    bool beginsAwaitedReplyAt(std::span<const Byte> bytes, std::size_t at) const;
+    // Takes what belongs to the rest of a message given up; returns what is left to frame.
+    std::span<const Byte> discard(Effects& e, std::span<const Byte> bytes);
     std::uint8_t dumpLength() const;
     std::optional<TimePoint> dumpDeadline() const;
     std::optional<TimePoint> firmwareDeadline() const;
@@ -149,7 +153,8 @@ class Conversation {
     std::optional<TimePoint> m_firmwareAskedAt;
 
     bool m_awaitingDump = false;
-    std::optional<TimePoint> m_dumpAskedAt;  // set once the request has gone out
+    std::optional<TimePoint> m_dumpAskedAt;   // set once the request has gone out
+    std::optional<TimePoint> m_lineWaitEnds;  // a request waits this long for a message in progress
     std::array<std::string, kPinCount> m_emptiedCommands{};
 
     bool m_downloadHeld = false;
@@ -159,10 +164,16 @@ class Conversation {
 
     // Framing of what the box sends
     std::vector<Byte> m_held;
+    std::uint8_t m_frameLength = kShortMsgLength;  // dump size of what is held
     TimePoint m_lastByte{};
     bool m_discarding = false;
     bool m_discardEndsOnSilence = false;
     std::size_t m_discardLeft = 0;
+    // A request of ours has gone out since the give-up: the discarding ends where its reply begins.
+    bool m_discardUntilReply = false;
+    // What may be the answer, kept beside the discarding, and how much rest was left when it began.
+    std::optional<std::vector<Byte>> m_candidate;
+    std::size_t m_candidateRestLeft = 0;
     std::size_t m_discarded = 0;
 };
 

@@ -453,8 +453,11 @@ TEST_F(Receive, AMessageIsGivenUpAfterTwoSecondsOfSilenceAndItsRestDiscarded) {
     EXPECT_EQ(log().size(), 2);
     EXPECT_EQ(window->windowTitle(), kStartTitle + " - Zeze v2.09");
     QTest::mouseClick(button("cmd_Dump_Request"), Qt::LeftButton);
-    EXPECT_EQ(log().last(), "Discarded 12 more bytes of the dropped message.");
     EXPECT_EQ(fake->sends().back(), kDumpRequestBytes);
+    fake->arrive(toBytes(EncodeConfigMessage(distinctiveValues(), 30).message));
+    EXPECT_EQ(log().mid(2),
+              (QStringList{"Discarded 12 more bytes of the dropped message.", "Dump data, 848 bytes"}));
+    EXPECT_EQ(command(1)->currentText(), "21 0A FF");
 }
 
 TEST_F(Receive, ConnectAndDisconnectForgetAHeldPiece) {
@@ -611,6 +614,7 @@ TEST_F(FailedDump, EveryWayOutPutsTheCommandsBack) {
     boxAnswers(kFirmware209);
     fake->setRefuseSends(true);
     QTest::mouseClick(button("cmd_Dump_Request"), Qt::LeftButton);
+    ASSERT_FALSE(log().isEmpty());
     EXPECT_EQ(log().last(),
               "Couldn't send dump request: the connection did not take it. The sheet is unchanged.");
     EXPECT_EQ(command(0)->currentText(), "20 01 21");
