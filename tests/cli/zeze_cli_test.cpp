@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
 
 #include "cli/zeze_run.h"
@@ -213,19 +214,29 @@ TEST_F(ZezeCli, OneBoxFailingNeverStopsTheOthers) {
 }
 
 // A box on a local server that reports firmware 2.10, answers every dump request with `dump`, and
-// stores nothing.
+// stores nothing. A chatty one also sends a status message every 200 ms; a resetting one drops the
+// connection when a download comes.
 class ScriptedBox {
   public:
-    explicit ScriptedBox(QByteArray dump) : m_dump(std::move(dump)) {
+    enum Manner { Plain, Chatty, ResetsOnDownload };
+    explicit ScriptedBox(QByteArray dump, Manner manner = Plain) : m_dump(std::move(dump)) {
         EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this, manner] {
             QTcpSocket* client = m_server.nextPendingConnection();
-            QObject::connect(client, &QTcpSocket::readyRead, client, [this, client] {
+            if (manner == Chatty) {
+                auto* chatter = new QTimer(client);
+                QObject::connect(chatter, &QTimer::timeout, client,
+                                 [client] { client->write(QByteArray("\xFF\x00\x00\x04", 4)); });
+                chatter->start(200);
+            }
+            QObject::connect(client, &QTcpSocket::readyRead, client, [this, client, manner] {
                 const QByteArray request = client->readAll();
                 if (request == QByteArray("\xFF\x00\x02", 3))
                     client->write(QByteArray("\xFF\x00\x00\x05\x0A\x02", 6));
                 if (request == QByteArray("\xFF\x01\x01", 3))
                     client->write(m_dump);
+                if (manner == ResetsOnDownload && request.startsWith(QByteArray("\xFF\x01\x00", 3)))
+                    client->abort();
             });
         });
     }
@@ -243,6 +254,26 @@ TEST_F(ZezeCli, ADumpOfTheWrongSizeIsGivenUpAfterSilence) {
     EXPECT_EQ(run.err, "zeze: get: " + host(box.port()).toStdString() +
                            ": dump reply cut short: 848 of 1448 bytes, then 2 s of silence\n");
     EXPECT_FALSE(QFile::exists(path("cut.json")));
+}
+
+// Status messages do not extend the limit of an awaited reply, and a download the box dropped the
+// connection on is no success, read back or not.
+TEST_F(ZezeCli, AChattyBoxEndsWithinTheLimitAndAResetDownloadIsNoSuccess) {
+    ScriptedBox chatty(QByteArray(), ScriptedBox::Chatty);  // never answers a dump request
+    const ZezeRun get = zeze({"get", "--timeout", "1", host(chatty.port()), "-o", path("never.json")});
+    EXPECT_EQ(get.status, kExitFailed);
+    EXPECT_EQ(get.err, "zeze: get: " + host(chatty.port()).toStdString() + ": no dump reply within 1 s\n");
+
+    e2e::SimProcess* sim = startSim("2.10");
+    writeAll(path("plan.json"), editedDocument(sim->port()));
+    ScriptedBox resetting(QByteArray(), ScriptedBox::ResetsOnDownload);
+    const ZezeRun send = zeze({"send", "--no-verify", host(resetting.port()), path("plan.json")});
+    EXPECT_EQ(send.status, kExitFailed);
+    EXPECT_NE(send.out.find(host(resetting.port()).toStdString() +
+                            ": failed: the connection ended during the transfer pause: the box may not have "
+                            "stored the download"),
+              std::string::npos)
+        << send.out;
 }
 
 TEST_F(ZezeCli, ABoxThatKeptItsOldProgrammingFailsTheReadBack) {
