@@ -7,20 +7,6 @@
 #include <memory>
 
 namespace zeze::cli {
-namespace {
-
-// The session names the window's connect time-out in its line; a different one was in force here.
-void nameConnectTimeout(BoxOutcome& outcome, int connectTimeoutMs) {
-    const QString windowLine = QStringLiteral("no answer to the connect within %1 s")
-                                   .arg(TcpSocket::kDefaultConnectTimeoutMs / 1000);
-    if (connectTimeoutMs != TcpSocket::kDefaultConnectTimeoutMs && outcome.error == windowLine) {
-        outcome.error = QStringLiteral("no answer to the connect within %1 s")
-                            .arg(QString::number(connectTimeoutMs / 1000.0, 'g', 3));
-    }
-}
-
-}  // namespace
-
 BoxQueue::BoxQueue(std::vector<Endpoint> endpoints, BoxSettings settings, int jobs)
     : m_endpoints(std::move(endpoints)),
       m_settings(settings),
@@ -69,7 +55,6 @@ void BoxQueue::run(const Done& done, const PhaseChange& phaseChange) {
                     auto node = running.extract(id);
                     BoxOutcome outcome = node.mapped().session->outcome();
                     node.mapped().session.reset();  // its signal has returned; a long list keeps no sockets
-                    nameConnectTimeout(outcome, m_settings.connectTimeoutMs);
                     done(node.mapped().task, outcome);
                     startWaiting();
                     if (running.empty())

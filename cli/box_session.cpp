@@ -18,13 +18,16 @@ QString seconds(std::chrono::milliseconds duration) {
     return QString::number(static_cast<double>(duration.count()) / 1000.0, 'g', 3) + QStringLiteral(" s");
 }
 
-QString errorLine(int number, const QString& description) {
+QString errorLine(int number, const QString& description, const Socket& socket) {
     switch (number) {
         case kErrorRefused:
             return QStringLiteral("connection refused");
-        case kErrorTimedOut:
+        case kErrorTimedOut: {
+            const auto* tcp = dynamic_cast<const TcpSocket*>(&socket);
             return QStringLiteral("no answer to the connect within %1")
-                .arg(seconds(std::chrono::milliseconds(TcpSocket::kDefaultConnectTimeoutMs)));
+                .arg(seconds(std::chrono::milliseconds(tcp ? tcp->connectTimeout()
+                                                           : TcpSocket::kDefaultConnectTimeoutMs)));
+        }
         case kErrorHostNotFound:
             return QStringLiteral("host not found");
         case kErrorConnectionAborted:
@@ -79,7 +82,7 @@ void BoxSession::onData(const QByteArray& bytes) {
 void BoxSession::onError(int number, const QString& description) {
     if (!m_started || m_finished)
         return;
-    m_flow.fail(errorLine(number, description).toStdString());
+    m_flow.fail(errorLine(number, description, *m_socket).toStdString());
     finishIfDone();
 }
 
