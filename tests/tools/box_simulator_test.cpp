@@ -138,6 +138,24 @@ TEST(BoxSimulator, WrongSizeDownloadIsIgnoredWholeAndTheNextRequestAnswered) {
     EXPECT_TRUE(sim.waitForLog("ignored: download of 103 bytes, expected 1448"));
 }
 
+TEST(BoxSimulator, EndlessDownloadIsCountedNotStoredAndTheNextRequestAnswered) {
+    // The default quiet gap: a busy machine must not split the 4 MB into two messages.
+    RunningSimulator sim;
+    LoopbackClient client;
+    ASSERT_TRUE(client.connectTo(sim.port()));
+    // A download header, then 4 MB of ID requests: none answered, nothing stored, the count exact.
+    client.send(toBytes(kConfigHeader) + kIdRequest.repeated(4'000'000 / kIdRequest.size()));
+    EXPECT_TRUE(sim.waitForLog("ignored: download of 4000002 bytes, expected 1448"))
+        << sim.log().join('\n').toStdString();
+    client.send(kIdRequest);
+    EXPECT_EQ(client.read(6), QByteArray("\xFF\x00\x00\x05\x0A\x02", 6));
+    client.send(kDumpRequest);
+    const QByteArray unchanged = defaultProgramming(kLongMsgLength);
+    EXPECT_EQ(client.read(unchanged.size()), unchanged);
+    EXPECT_EQ(sim.log().filter("received"),
+              (QStringList{"received ID request, 3 bytes", "received dump request, 3 bytes"}));
+}
+
 TEST(BoxSimulator, SkipsGarbageAndServesTheNextClientAfterOneLeavesMidMessage) {
     RunningSimulator sim;
     auto first = std::make_unique<LoopbackClient>();

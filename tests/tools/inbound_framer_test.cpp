@@ -82,7 +82,7 @@ TEST(InboundFramer, WrongSizeDownloadIsOneMessageWhateverItsTailHolds) {
         EXPECT_TRUE(framer.feed(std::span(bytes).subspan(600)).empty()) << c.sent;
         const auto out = framer.flush();
         ASSERT_EQ(kinds(out), std::vector{InboundKind::WrongSizeDownload}) << c.sent;
-        EXPECT_EQ(out[0].bytes.size(), c.sent);
+        EXPECT_EQ(out[0].size(), c.sent);
 
         // After the gap a request is a request again.
         EXPECT_EQ(kinds(framer.feed(std::vector<Byte>{0xFF, 0x01, 0x01})),
@@ -98,6 +98,58 @@ TEST(InboundFramer, WrongSizeDownloadIsOneMessageWhateverItsTailHolds) {
     const auto out = framer.flush();
     ASSERT_EQ(kinds(out), std::vector{InboundKind::WrongSizeDownload});
     EXPECT_EQ(out[0].bytes.size(), 851u);
+}
+
+TEST(InboundFramer, OverlongDownloadIsHeldOnlyToItsSizeAndMarginAndCountedWhole) {
+    struct Case {
+        std::size_t boxSize;
+        std::size_t sent;   // header included
+        std::size_t piece;  // arrival size
+        bool requestFirst;  // an ID request ahead of the header, in the first arrival
+    };
+    constexpr std::size_t kTenMegabytes = 10'000'000;
+    for (const Case c :
+         {Case{848, kTenMegabytes, 65'536, false}, Case{1448, kTenMegabytes, 4'000, false},
+          Case{1448, kTenMegabytes, kTenMegabytes, true}, Case{848, 848 + kDownloadHoldMargin, 100, false},
+          Case{848, 848 + kDownloadHoldMargin + 1, 100, false}}) {
+        InboundFramer framer(c.boxSize);
+        // Past its header the download is ID requests back to back: none of them may be answered.
+        std::vector<Byte> stream;
+        if (c.requestFirst) {
+            stream.insert(stream.end(), kIdRequest.begin(), kIdRequest.end());
+        }
+        const std::size_t start = stream.size();
+        stream.insert(stream.end(), kConfigHeader.begin(), kConfigHeader.end());
+        while (stream.size() < start + c.sent) {
+            stream.push_back(kIdRequest[(stream.size() - start - kConfigHeader.size()) % kIdRequest.size()]);
+        }
+        std::vector<InboundKind> answered;
+        std::size_t maxHeld = 0;
+        for (std::size_t at = 0; at < stream.size(); at += c.piece) {
+            const auto out =
+                framer.feed(std::span(stream).subspan(at, std::min(c.piece, stream.size() - at)));
+            const auto k = kinds(out);
+            answered.insert(answered.end(), k.begin(), k.end());
+            maxHeld = std::max(maxHeld, framer.heldBytes());
+        }
+        EXPECT_EQ(answered, c.requestFirst ? std::vector{InboundKind::IdRequest} : std::vector<InboundKind>{})
+            << c.sent;
+        EXPECT_EQ(maxHeld, std::min(c.sent, c.boxSize + kDownloadHoldMargin)) << c.sent;
+
+        const auto out = framer.flush();
+        ASSERT_EQ(kinds(out), std::vector{InboundKind::WrongSizeDownload}) << c.sent;
+        EXPECT_EQ(out[0].size(), c.sent);
+        EXPECT_EQ(out[0].bytes, std::vector(stream.begin() + static_cast<std::ptrdiff_t>(start),
+                                            stream.begin() + static_cast<std::ptrdiff_t>(start + maxHeld)));
+
+        // The count starts again: a download of the right size after the gap is stored.
+        const auto bytes = download(c.boxSize);
+        EXPECT_TRUE(framer.feed(bytes).empty());
+        const auto next = framer.flush();
+        ASSERT_EQ(kinds(next), std::vector{InboundKind::Download}) << c.sent;
+        EXPECT_EQ(next[0].bytes, bytes);
+        EXPECT_EQ(next[0].size(), c.boxSize);
+    }
 }
 
 TEST(InboundFramer, FlushGivesUpWhatIsHeld) {
@@ -133,12 +185,12 @@ TEST(InboundFramer, RandomStreamsLoseNoByte) {
             const std::size_t n = std::min(piece(random), stream.size() - at);
             for (const auto& m : framer.feed(std::span(stream).subspan(at, n))) {
                 EXPECT_FALSE(m.bytes.empty());
-                out += m.bytes.size();
+                out += m.size();
             }
             at += n;
         }
         for (const auto& m : framer.flush()) {
-            out += m.bytes.size();
+            out += m.size();
         }
         EXPECT_EQ(out, stream.size());
     }

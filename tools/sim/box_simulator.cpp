@@ -141,7 +141,7 @@ void BoxSimulator::giveUpHeld() {
 }
 
 void BoxSimulator::handle(const Inbound& message) {
-    const std::size_t size = message.bytes.size();
+    const std::size_t size = message.size();
     switch (message.kind) {
         case InboundKind::IdRequest:
             emit logLine("received ID request, " + bytesText(size));

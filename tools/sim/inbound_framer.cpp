@@ -62,9 +62,22 @@ void take(std::vector<Byte>& buffer, std::size_t count, InboundKind kind, std::v
 
 }  // namespace
 
+bool InboundFramer::holdsDownload() const {
+    return m_buffer.size() >= kConfigHeader.size() &&
+           std::equal(kConfigHeader.begin(), kConfigHeader.end(), m_buffer.begin());
+}
+
 std::vector<Inbound> InboundFramer::feed(std::span<const Byte> arrival) {
-    m_buffer.insert(m_buffer.end(), arrival.begin(), arrival.end());
+    const std::size_t limit = m_downloadSize + kDownloadHoldMargin;
     std::vector<Inbound> out;
+    if (holdsDownload()) {
+        // All of it belongs to the download until the line goes quiet: hold up to the limit, count the rest.
+        const std::size_t kept = std::min(arrival.size(), limit - m_buffer.size());
+        m_buffer.insert(m_buffer.end(), arrival.begin(), arrival.begin() + static_cast<std::ptrdiff_t>(kept));
+        m_dropped += arrival.size() - kept;
+        return out;
+    }
+    m_buffer.insert(m_buffer.end(), arrival.begin(), arrival.end());
     while (!m_buffer.empty()) {
         InboundKind requestKind = InboundKind::Garbage;
         const Head head = classify(m_buffer, requestKind);
@@ -78,6 +91,11 @@ std::vector<Inbound> InboundFramer::feed(std::span<const Byte> arrival) {
         } else {
             // A download: its end is known only when the line goes quiet. Bytes behind it that look
             // like requests belong to it until then, as a box of another record size would read them.
+            if (m_buffer.size() > limit) {
+                m_dropped += m_buffer.size() - limit;
+                m_buffer.resize(limit);
+                m_buffer.shrink_to_fit();  // the arrival it came in may have been large
+            }
             break;
         }
     }
@@ -89,14 +107,13 @@ std::vector<Inbound> InboundFramer::flush() {
     if (m_buffer.empty()) {
         return out;
     }
-    const bool download = m_buffer.size() >= kConfigHeader.size() &&
-                          std::equal(kConfigHeader.begin(), kConfigHeader.end(), m_buffer.begin());
     InboundKind kind = InboundKind::Garbage;
-    if (download) {
-        kind = m_buffer.size() == m_downloadSize ? InboundKind::Download : InboundKind::WrongSizeDownload;
+    if (holdsDownload()) {
+        kind = m_dropped == 0 && m_buffer.size() == m_downloadSize ? InboundKind::Download
+                                                                   : InboundKind::WrongSizeDownload;
     }
-    out.push_back({kind, std::move(m_buffer)});
-    m_buffer.clear();
+    out.push_back({kind, std::move(m_buffer), m_dropped});
+    clear();
     return out;
 }
 
