@@ -104,6 +104,25 @@ Remaining remainingOf(std::span<const Byte> held, std::uint8_t dumpLength) {
 
 }  // namespace
 
+std::string Conversation::readFailure(Failure why) const {
+    switch (why) {
+        case Failure::GaveUp:
+            return "the box's reply was incomplete";
+        case Failure::Disconnected:
+            return "cancelled by Disconnect";
+        case Failure::TimedOut:
+            return "no reply within " + seconds(m_limits.replyStart) + " s";
+        case Failure::TooSlow:
+            return "the box's reply was not complete within " + seconds(m_limits.replyTotal) + " s";
+        case Failure::SendFailed:
+            return "the connection did not take the request";
+        case Failure::NoFirmware:
+            return "the box has not told its firmware version on this connection";
+        default:
+            return "the connection ended";
+    }
+}
+
 void Effects::append(Effects&& more) {
     lines.insert(lines.end(), std::make_move_iterator(more.lines.begin()),
                  std::make_move_iterator(more.lines.end()));
@@ -116,6 +135,8 @@ void Effects::append(Effects&& more) {
         firmwareFailed = more.firmwareFailed;
     if (more.dump)
         dump = std::move(more.dump);
+    if (more.programming)
+        programming = std::move(more.programming);
     if (more.dumpFailed) {
         dumpFailed = more.dumpFailed;
         cutBytes = more.cutBytes;
@@ -263,9 +284,30 @@ Effects Conversation::requestDump(bool connected, TimePoint now) {
         m_sheet.pins[row].command.clear();
     }
     e.sheetChanged = true;
+    m_readIntoSheet = true;
     m_awaitingDump = true;
     m_dumpAskedAt.reset();
     // Held until the firmware is known and the box is free; released by releaseHeld().
+    askFirmwareIfNeeded(e, now);
+    releaseHeld(e, now);
+    return e;
+}
+
+Effects Conversation::requestProgramming(bool connected, TimePoint now) {
+    Effects e;
+    if (!connected) {
+        e.lines.push_back(text::kCouldntSendDump);
+        e.dumpFailed = Failure::NotConnected;
+        return e;
+    }
+    if (m_awaitingDump) {
+        e.dumpFailed = Failure::Busy;
+        return e;
+    }
+    m_linkUp = true;
+    m_readIntoSheet = false;
+    m_awaitingDump = true;
+    m_dumpAskedAt.reset();
     askFirmwareIfNeeded(e, now);
     releaseHeld(e, now);
     return e;
@@ -406,18 +448,22 @@ void Conversation::releaseHeld(Effects& e, TimePoint now) {
 }
 
 void Conversation::failDump(Effects& e, Failure why, std::size_t cutBytes) {
+    m_awaitingDump = false;
+    m_dumpAskedAt.reset();
+    m_lineWaitEnds.reset();
+    e.dumpFailed = why;
+    e.cutBytes = cutBytes;
+    if (!m_readIntoSheet) {
+        e.lines.push_back(fill(text::kReadFailed, readFailure(why)));
+        return;
+    }
     // Every command string still empty gets back what it held before the request; a row typed into
     // since keeps what was typed.
     for (int row = 0; row < kPinCount; ++row) {
         if (m_sheet.pins[row].command.empty())
             m_sheet.pins[row].command = m_emptiedCommands[row];
     }
-    m_awaitingDump = false;
-    m_dumpAskedAt.reset();
-    m_lineWaitEnds.reset();
     e.sheetChanged = true;
-    e.dumpFailed = why;
-    e.cutBytes = cutBytes;
     switch (why) {
         case Failure::GaveUp:
             e.lines.push_back(text::kDumpGaveUp);
@@ -711,12 +757,16 @@ void Conversation::handleMessage(Effects& e, std::span<const Byte> message) {
                 e.lines.push_back(fill(text::kDumpUnasked, reply.line));
                 return;
             }
-            applyReply(m_sheet, reply);
             m_awaitingDump = false;
             m_dumpAskedAt.reset();
-            e.sheetChanged = true;
             e.dump.emplace(message.begin(), message.end());
             e.lines.push_back(reply.line);
+            if (m_readIntoSheet) {
+                applyReply(m_sheet, reply);
+                e.sheetChanged = true;
+            } else {
+                e.programming = std::move(reply.config);
+            }
             return;
         default:
             e.lines.push_back(reply.line);

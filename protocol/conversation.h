@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/sheet.h"
+#include "protocol/config_record.h"
 #include "protocol/frame.h"
 
 namespace zeze {
@@ -64,8 +65,10 @@ struct Effects {
     // A firmware reply was applied: the version as the title shows it ("2.10").
     std::optional<std::string> firmwareText;
     std::optional<Failure> firmwareFailed;
-    // The awaited dump was read into the sheet: the message as it came (at least one record long).
+    // The awaited dump was read: the message as it came (at least one record long). Read into the
+    // sheet, or, for requestProgramming(), handed over here and the sheet left alone.
     std::optional<std::vector<Byte>> dump;
+    std::optional<ConfigValues> programming;
     std::optional<Failure> dumpFailed;
     std::size_t cutBytes = 0;  // with GaveUp or TooSlow: how much of the reply had come
     std::optional<Failure> downloadRefused;
@@ -96,6 +99,9 @@ class Conversation {
     Effects requestId(bool connected, TimePoint now);
     Effects requestGpi(bool connected, TimePoint now);
     Effects requestDump(bool connected, TimePoint now);
+    // Reads the box's programming without touching the sheet (to compare, or to verify a download:
+    // asked for during the transfer pause it goes out when the pause ends).
+    Effects requestProgramming(bool connected, TimePoint now);
     Effects download(bool connected, TimePoint now);
     // The last message handed out in sends was not taken by the connection.
     Effects sendRefused(TimePoint now);
@@ -126,6 +132,7 @@ class Conversation {
     void askFirmwareIfNeeded(Effects& e, TimePoint now);
     void releaseHeld(Effects& e, TimePoint now);
     void failDump(Effects& e, Failure why, std::size_t cutBytes = 0);
+    std::string readFailure(Failure why) const;
     void failFirmware(Effects& e, Failure why);
     void refuseHeldDownload(Effects& e, Failure why);
     void endConnection(Effects& e, Failure why);
@@ -153,6 +160,7 @@ class Conversation {
     std::optional<TimePoint> m_firmwareAskedAt;
 
     bool m_awaitingDump = false;
+    bool m_readIntoSheet = true;              // a Get; else a read that leaves the sheet alone
     std::optional<TimePoint> m_dumpAskedAt;   // set once the request has gone out
     std::optional<TimePoint> m_lineWaitEnds;  // a request waits this long for a message in progress
     std::array<std::string, kPinCount> m_emptiedCommands{};

@@ -46,6 +46,9 @@ inline constexpr char kTailDiscardedQuiet[] =
 inline constexpr char kTailDiscardedWhole[] = "Discarded %1 more bytes: the rest of the dropped message.";
 inline constexpr char kTailDiscardedRequest[] = "Discarded %1 more bytes of the dropped message.";
 
+// %1: why a read that leaves the sheet alone (compare, verify) ended without the box's programming
+inline constexpr char kReadFailed[] = "Reading the box's programming failed: %1.";
+
 // Why "Get from Zeze" ended without the box's programming.
 inline constexpr char kDumpGaveUp[] =
     "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged.";

@@ -388,7 +388,10 @@ class Session {
     // Send's normalisation, and by a dump that answers a Get still awaited.
     void checkSheet(const Effects& effects, const Sheet& before, const char* step, bool downloadSent) {
         const Sheet& now = m_sheet;
-        if (effects.dump) {
+        if (effects.dump && m_readIsCompare) {
+            require(m_getOutstanding && effects.programming.has_value(),
+                    "a read to compare without its values");
+        } else if (effects.dump) {
             require(m_getOutstanding, std::string("a dump applied that no Get awaited (") + step + ")");
             const std::vector<Byte>& dump = *effects.dump;
             bool sent = false;
@@ -401,7 +404,7 @@ class Session {
             require(sent || m_readShortOnLongBox, "a dump applied that the box never sent: " + hex(dump));
             return;
         }
-        if (effects.dumpFailed) {
+        if (effects.dumpFailed && !m_readIsCompare) {
             for (int row = 0; row < kPinCount; ++row) {
                 if (!m_editedSinceGet[row])
                     require(now.pins[row].command == m_commandsBeforeGet[row],
@@ -416,7 +419,7 @@ class Session {
             std::string& was = a.pins[row].command;
             if (normalises)
                 was = NormalizeCommand(was);
-            if (effects.dumpFailed)
+            if (effects.dumpFailed && !m_readIsCompare)
                 was = b.pins[row].command;  // what a failed Get puts back is checked above
         }
         require(a == b, std::string("the sheet changed without an edit or an awaited dump (") + step + ")");
@@ -476,6 +479,7 @@ class Session {
                 m_commandsBeforeGet[row] = m_sheet.pins[row].command;
             m_editedSinceGet = {};
             Effects effects = m_engine->requestDump(connected, m_now);
+            m_readIsCompare = false;
             m_getOutstanding = connected && !effects.dumpFailed;
             // Blanking the commands is the Get's own change, when it is made.
             if (connected) {
@@ -499,6 +503,14 @@ class Session {
             // has no size the tool knows, so from here on what it reads is not held to the box's bytes.
             m_readShortOnLongBox = m_readShortOnLongBox || m_box.msgLength == kLongMsgLength;
         } else if (what < 73) {
+            if (m_engine->transferWaiting())
+                return;
+            trace("user: Compare with Zeze");
+            Effects effects = m_engine->requestProgramming(connected, m_now);
+            m_readIsCompare = true;
+            m_getOutstanding = connected && !effects.dumpFailed;
+            carryOut(std::move(effects), before, "Compare");
+        } else if (what < 75) {
             trace("user: Request ID");
             carryOut(m_engine->requestId(connected, m_now), before, "Request ID");
         } else {
@@ -665,6 +677,7 @@ class Session {
     std::uint64_t m_connection = 0;
     bool m_firmwareDelivered = false;
     bool m_readShortOnLongBox = false;
+    bool m_readIsCompare = false;  // the awaited read leaves the sheet alone
     bool m_getOutstanding = false;
     bool m_downloadPending = false;
     std::optional<TimePoint> m_dumpAskedAt;
