@@ -271,43 +271,39 @@ Effects Conversation::requestGpi(bool connected, TimePoint now) {
 }
 
 Effects Conversation::requestDump(bool connected, TimePoint now) {
-    Effects e;
-    if (!connected) {
-        e.lines.push_back(text::kCouldntSendDump);
-        return e;
-    }
-    if (m_awaitingDump)
-        return e;  // the first request's copy of the commands is kept
-    m_linkUp = true;
-    for (int row = 0; row < kPinCount; ++row) {
-        m_emptiedCommands[row] = m_sheet.pins[row].command;
-        m_sheet.pins[row].command.clear();
-    }
-    e.sheetChanged = true;
-    m_readIntoSheet = true;
-    m_awaitingDump = true;
-    m_dumpAskedAt.reset();
-    // Held until the firmware is known and the box is free; released by releaseHeld().
-    askFirmwareIfNeeded(e, now);
-    releaseHeld(e, now);
-    return e;
+    return requestRead(connected, true, now);
 }
 
 Effects Conversation::requestProgramming(bool connected, TimePoint now) {
+    return requestRead(connected, false, now);
+}
+
+Effects Conversation::requestRead(bool connected, bool intoSheet, TimePoint now) {
     Effects e;
     if (!connected) {
         e.lines.push_back(text::kCouldntSendDump);
-        e.dumpFailed = Failure::NotConnected;
+        if (!intoSheet)
+            e.dumpFailed = Failure::NotConnected;
         return e;
     }
     if (m_awaitingDump) {
-        e.dumpFailed = Failure::Busy;
+        // A Get keeps the first request's copy of the commands.
+        if (!intoSheet)
+            e.dumpFailed = Failure::Busy;
         return e;
     }
     m_linkUp = true;
-    m_readIntoSheet = false;
+    if (intoSheet) {
+        for (int row = 0; row < kPinCount; ++row) {
+            m_emptiedCommands[row] = m_sheet.pins[row].command;
+            m_sheet.pins[row].command.clear();
+        }
+        e.sheetChanged = true;
+    }
+    m_readIntoSheet = intoSheet;
     m_awaitingDump = true;
     m_dumpAskedAt.reset();
+    // Held until the firmware is known and the box is free; released by releaseHeld().
     askFirmwareIfNeeded(e, now);
     releaseHeld(e, now);
     return e;

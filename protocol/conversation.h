@@ -125,6 +125,7 @@ class Conversation {
   private:
     enum class Sent { Nothing, Id, Gpi, Dump, Download };
 
+    Effects requestRead(bool connected, bool intoSheet, TimePoint now);
     void sendId(Effects& e, TimePoint now);
     void sendDump(Effects& e, TimePoint now);
     void sendDownload(Effects& e, TimePoint now);
