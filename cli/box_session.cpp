@@ -101,8 +101,10 @@ void BoxSession::apply(Effects effects) {
     for (const std::vector<Byte>& message : effects.sends) {
         if (m_flow.done())
             break;
-        if (!m_socket->send(toQByteArray(message)))
-            m_flow.sendRefused(Clock::now());
+        if (!m_socket->send(toQByteArray(message))) {
+            apply(m_flow.sendRefused(Clock::now()));
+            return;
+        }
     }
     if (m_flow.phase() != m_phase) {
         m_phase = m_flow.phase();
