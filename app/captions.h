@@ -43,6 +43,54 @@ inline constexpr char kFourMachines[] = "4 Machines";
 inline constexpr char kGang[] = "Gang";
 inline constexpr char kReadShort[] = "Read Short";
 
+// Menus beside "Options" (mnemonics marked with &)
+inline constexpr char kFileMenu[] = "&File";
+inline constexpr char kNew[] = "&New";
+inline constexpr char kOpen[] = "&Open...";
+inline constexpr char kSave[] = "&Save";
+inline constexpr char kSaveAs[] = "Save &As...";
+inline constexpr char kQuit[] = "&Quit";
+inline constexpr char kEditMenu[] = "&Edit";
+inline constexpr char kUndo[] = "&Undo";
+inline constexpr char kRedo[] = "&Redo";
+inline constexpr char kZezeMenu[] = "&Zeze";
+inline constexpr char kGetMenu[] = "&Get from Zeze";
+inline constexpr char kSendMenu[] = "&Send to Zeze";
+inline constexpr char kCompare[] = "&Compare with Zeze";
+inline constexpr char kVerifyAfterSend[] = "&Verify after Send";
+inline constexpr char kHelpMenu[] = "&Help";
+inline constexpr char kShortcuts[] = "&Keyboard Shortcuts";
+inline constexpr char kAbout[] = "&About Zeze GPI Programmer";
+
+// Help. The keys that belong to no menu item, each with what it does.
+inline constexpr char kShortcutsTitle[] = "Keyboard Shortcuts";
+inline constexpr char kAboutTitle[] = "About Zeze GPI Programmer";
+inline constexpr char kKeyColumn[] = "Key";
+inline constexpr char kDoesColumn[] = "Does";
+inline constexpr std::array<std::array<const char*, 2>, 6> kSheetKeys{{
+    {"Tab, Shift+Tab", "Next or previous control, across the screen"},
+    {"Enter", "In the address or the connection port: Connect"},
+    {"Space", "On a pin label: the count pattern; on a column heading: set the column in all pins"},
+    {"Shift+Space", "On a column heading: clear the column in all pins"},
+    {"Space", "On Send to Ports: every pin to port 1 with its row number as command"},
+    {"Delete", "In the Activity log: clear it"},
+}};
+// %1 the version
+inline constexpr char kAboutText[] =
+    "<p><b>Zeze GPI Programmer %1</b></p>"
+    "<p>Connects to one Zeze network trigger box over TCP, reads its programming into the sheet, lets you "
+    "edit it and writes it back. Programming files (.json, .bin) are those of the command-line program "
+    "<tt>zeze</tt>.</p><p>MIT licence.</p>";
+
+// Files: the dialogs' filter, and the name a file gets without a known extension
+inline constexpr char kFileFilter[] = "Programming files (*.json *.bin);;All files (*)";
+inline constexpr char kOpenTitle[] = "Open Programming";
+inline constexpr char kSaveTitle[] = "Save Programming";
+inline constexpr char kJsonSuffix[] = ".json";
+inline constexpr char kRecordSuffix[] = ".bin";
+// %1 the file name: the window title's first part when the sheet has a file
+inline constexpr char kFileTitle[] = "%1[*] - ";
+
 // Tooltips
 inline constexpr char kColumnHeadingTip[] = "Left click to set all, right click to clear all";
 inline constexpr char kPortLabelTip[] = "Click to lock or unlock the connection port";
@@ -56,6 +104,12 @@ inline constexpr char kDisconnectTip[] = "Close the connection";
 inline constexpr char kAddressTip[] = "The box's IP address or host name";
 inline constexpr char kPortTip[] = "The TCP port the tool connects to";
 inline constexpr char kReadShortTip[] = "Read the next dump with 30 command bytes per pin";
+inline constexpr char kCompareTip[] =
+    "Read the box's programming and list where it differs from the sheet; the sheet is unchanged";
+inline constexpr char kVerifyAfterSendTip[] =
+    "After Send to Zeze, read the box's programming back and compare it with what was sent";
+// %1 a tooltip, %2 its key
+inline constexpr char kTipWithKey[] = "%1 (%2)";
 
 // Accessible names and descriptions: what a screen reader says a control is and where it stands.
 // Octets count from the left, so octet 1 is the box with array index 3. %1 pin number, %2 port 1..4.
@@ -93,5 +147,17 @@ inline constexpr char kDisconnectLine[] = "Disconnect";
 inline constexpr char kHintLost[] = "Hint: Connection Lost";
 inline constexpr char kHintNothing[] = "Hint: Nothing at that address. Check IP address";
 inline constexpr char kHintPort[] = "Hint: Couldn't connect to that Port. Check port.";
+// %1 the path and reason ("plan.json: pins[3].command: byte 'G1' is not hex")
+inline constexpr char kOpenFailed[] = "Couldn't open %1";
+inline constexpr char kSaveFailed[] = "Couldn't save %1";
+// Compare and verify. %1 a count of fields, %2 "s" or nothing; the lines after name sheet -> box.
+inline constexpr char kCompareSame[] = "Compare: the box holds the sheet's programming.";
+inline constexpr char kCompareDiffers[] = "Compare: the box differs in %1 field%2 (sheet -> box):";
+inline constexpr char kVerifySame[] = "Verified: the box holds what was sent.";
+inline constexpr char kVerifyDiffers[] = "Verify failed: the box differs in %1 field%2 (sent -> box):";
+inline constexpr char kReadBusy[] =
+    "Not read: the box's programming is already awaited. Try again when it has arrived.";
+// %1 how many more differing fields are not listed
+inline constexpr char kMoreDifferences[] = "... and %1 more";
 
 }  // namespace zeze::text

@@ -2,15 +2,20 @@
 // ticks and socket events.
 #include "app/frm_main.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
 
 #include "app/captions.h"
+#include "app/sheet_files.h"
+#include "app/sheet_undo.h"
 #include "app/status_display.h"
 #include "app/widgets.h"
 #include "editing/command_string.h"
@@ -65,6 +70,8 @@ FrmMain::FrmMain(std::unique_ptr<Socket> socket, QWidget* parent)
     m_wakeTimer = new QTimer(this);
     m_wakeTimer->setSingleShot(true);
     m_wakeTimer->setTimerType(Qt::PreciseTimer);
+    m_history = std::make_unique<SheetHistory>(configValuesOf(m_sheet),
+                                               [this](const ConfigValues& values) { restoreValues(values); });
     buildWidgets();
     buildMenu();
     bindEdits();
@@ -115,7 +122,7 @@ void FrmMain::loadForm() {
     }
     m_sheet = Sheet{};  // pin rows, network settings, serial ports and run values at their start values
     showSheet();
-    setWindowTitle(startTitle());
+    updateTitle();
     Text2Hex->clear();
     HexLen->setText(QStringLiteral(" "));
     HexBox->clear();
@@ -182,10 +189,20 @@ void FrmMain::trimActivityLog() {
 }
 
 void FrmMain::setTransferWaiting() {
+    if (cmd_Download->isEnabled() || cmd_Dump_Request->isEnabled()) {
+        QWidget* focus = QApplication::focusWidget();
+        m_refocus =
+            focus == cmd_Download || focus == cmd_Dump_Request ? static_cast<QPushButton*>(focus) : nullptr;
+    }
     cmd_Download->setEnabled(false);
     cmd_Dump_Request->setEnabled(false);
     cmd_Download->setText(text::kWait);
     cmd_Dump_Request->setText(text::kWait);
+    mnuGet->setEnabled(false);
+    mnuSend->setEnabled(false);
+    // Disabled, the button passed the focus on along the Tab chain (round to Disconnect).
+    if (m_refocus != nullptr && m_focusMovedTo == nullptr)
+        m_focusMovedTo = QApplication::focusWidget();
 }
 
 void FrmMain::setTransferIdle() {
@@ -193,6 +210,44 @@ void FrmMain::setTransferIdle() {
     cmd_Dump_Request->setText(text::kGetFromZeze);
     cmd_Download->setEnabled(true);
     cmd_Dump_Request->setEnabled(true);
+    mnuGet->setEnabled(true);
+    mnuSend->setEnabled(true);
+    // The focus goes back to the button that started the transfer, unless the operator has moved it since.
+    if (m_refocus != nullptr) {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus == m_focusMovedTo || focus == nullptr)
+            m_refocus->setFocus(Qt::OtherFocusReason);
+    }
+    m_refocus = nullptr;
+    m_focusMovedTo = nullptr;
+}
+
+void FrmMain::updateTitle() {
+    QString title = startTitle();
+    if (!m_firmwareText.isEmpty())
+        title += QLatin1String(text::kFirmwareTitleInfix) + m_firmwareText;
+    if (!m_filePath.isEmpty())
+        title.prepend(QString(text::kFileTitle).arg(QFileInfo(m_filePath).fileName()));
+    setWindowTitle(title);
+    setWindowFilePath(m_filePath);
+    // Only a title with a file carries the mark of unsaved changes.
+    setWindowModified(!m_filePath.isEmpty() && !m_history->saved());
+}
+
+bool FrmMain::getAwaited() const {
+    return m_conversation.awaitingDump() && m_pendingRead == PendingRead::None;
+}
+
+void FrmMain::recordChange(int field) {
+    // A Get empties the commands while it waits: its step is taken once the box's programming is in or
+    // the commands are back, so an undo returns to the sheet before the Get.
+    if (!getAwaited())
+        m_history->record(configValuesOf(m_sheet), field);
+}
+
+void FrmMain::restoreValues(const ConfigValues& values) {
+    applyConfigValues(m_sheet, values);
+    showSheet();
 }
 
 bool FrmMain::connected() const {
@@ -203,26 +258,29 @@ void FrmMain::apply(Effects effects) {
     for (const std::string& line : effects.lines)
         log(fromStd(line));
     for (const std::vector<Byte>& message : effects.sends) {
-        const QByteArray bytes(reinterpret_cast<const char*>(message.data()),
-                               static_cast<qsizetype>(message.size()));
+        const QByteArray bytes(reinterpret_cast<const char*>(message.data()), static_cast<qsizetype>(message.size()));
         if (!connected() || !m_socket->send(bytes)) {
-            Effects refused = m_conversation.sendRefused(Clock::now());
-            for (const std::string& line : refused.lines)
-                log(fromStd(line));
-            effects.sheetChanged = effects.sheetChanged || refused.sheetChanged;
+            // What the refusal changes is carried out first; nothing after the refused message goes out.
+            apply(m_conversation.sendRefused(Clock::now()));
+            break;
         }
     }
-    if (effects.firmwareText)
-        setWindowTitle(startTitle() + QLatin1String(text::kFirmwareTitleInfix) +
-                       fromStd(*effects.firmwareText));
-    if (effects.sheetChanged)
+    if (effects.firmwareText) {
+        m_firmwareText = fromStd(*effects.firmwareText);
+        updateTitle();
+    }
+    if (effects.sheetChanged) {
         showSheet();
+        recordChange();
+    }
     if (m_conversation.transferWaiting())
         setTransferWaiting();
     else
         setTransferIdle();
     if (!effects.lines.empty())
         trimActivityLog();
+    if (effects.programming || effects.dumpFailed)
+        reportProgramming(effects);
     if (const auto due = m_conversation.wakeAt()) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now()).count();
         m_wakeTimer->start(static_cast<int>(std::clamp<long long>(left, 0, 24LL * 3600 * 1000)));
@@ -238,6 +296,7 @@ void FrmMain::onConnectClicked() {
     Connect->setEnabled(false);
     Zeze_Address->setEnabled(false);
     Zeze_Port->setEnabled(false);
+    m_pendingRead = PendingRead::None;
     apply(m_conversation.connecting(Clock::now()));
     m_socket->connectTo(Zeze_Address->currentText(), Zeze_Port->text());
     log(text::kConnectAttempt);
@@ -253,7 +312,8 @@ void FrmMain::onDisconnectClicked() {
     log(text::kDisconnectLine);
     m_socket->close();
     Connect->setEnabled(true);
-    setWindowTitle(startTitle());
+    m_firmwareText.clear();
+    updateTitle();
     // Nothing more can arrive: an awaited dump has failed, and the buttons are released whatever
     // they were waiting for. FirmwareVersion goes back to 0.
     apply(m_conversation.disconnect(Clock::now()));
@@ -349,12 +409,26 @@ void FrmMain::onWake() {
 
 void FrmMain::onDownloadClicked() {
     apply(m_conversation.download(connected(), Clock::now()));
+    // Read back once the pause is over (the request waits for it), against the sheet as it went out.
+    if (mnuVerifyAfterSend->isChecked() && m_conversation.transferWaiting() &&
+        !m_conversation.awaitingDump()) {
+        m_sentValues = configValuesOf(m_sheet);
+        requestRead(PendingRead::Verify);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Editing
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // Undo and redo in a box of the sheet are the sheet's, not the box's own text undo: left unaccepted,
+    // the keys reach the Edit menu.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            mnuRedo->shortcuts().contains(QKeySequence(key->keyCombination())))
+            return true;
+    }
     if (event->type() == QEvent::FocusOut) {
         // Only the focus moving to another control counts as leaving; a menu or another window
         // taking it for a moment does not.
@@ -378,6 +452,7 @@ void FrmMain::onCommandLeft(int row) {
         QSignalBlocker blocker(cbo_Command[row]);
         cbo_Command[row]->setEditText(fromStd(m_sheet.pins[row].command));
         log(fromStd(*line));
+        recordChange();
     }
 }
 
@@ -392,6 +467,7 @@ void FrmMain::onText2HexLeft() {
 void FrmMain::onPresetChosen(Preset preset) {
     ApplyPreset(m_sheet, preset);
     showSheet();
+    recordChange();
 }
 
 void FrmMain::onColumnHeadingPressed(FlagColumn column, Qt::MouseButton button) {
@@ -399,6 +475,7 @@ void FrmMain::onColumnHeadingPressed(FlagColumn column, Qt::MouseButton button) 
         return;
     SetFlagColumn(m_sheet, column, button == Qt::LeftButton);
     showSheet();
+    recordChange();
 }
 
 }  // namespace zeze

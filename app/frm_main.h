@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -15,6 +16,7 @@
 #include "protocol/conversation.h"
 
 class QAction;
+class QMenu;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -26,6 +28,7 @@ namespace zeze {
 
 class ActivityLog;
 class GestureLabel;
+class SheetHistory;
 enum class Preset;
 
 class FrmMain : public QMainWindow {
@@ -41,15 +44,25 @@ class FrmMain : public QMainWindow {
     const Sheet& sheet() const { return m_sheet; }
     Socket& socket() { return *m_socket; }
     static QString startTitle();
+    // The box named on the command line: shown in the connection controls and connected to as a click on
+    // Connect would.
+    void connectAtStart(const QString& host, quint16 port);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    enum class PendingRead { None, Compare, Verify };
+
     void buildWidgets();
     QWidget* buildConnectionArea();
     QGroupBox* buildProgrammingFrame();
     void buildMenu();
+    void buildFileMenu();
+    void buildEditMenu();
+    void buildZezeMenu();
+    void buildHelpMenu();
+    QAction* addMenuItem(QMenu* menu, const char* caption, const char* name, const QKeySequence& keys = {});
     void loadForm();
 
     // Writes every widget from the sheet, with signals blocked so nothing echoes back.
@@ -60,6 +73,13 @@ class FrmMain : public QMainWindow {
     void trimActivityLog();
     void setTransferWaiting();
     void setTransferIdle();
+    // The title: the file's name when the sheet has one, the program and, once known, the box's firmware.
+    void updateTitle();
+    // Takes the sheet as it stands as an undo step; `field` names the one field an edit changed.
+    void recordChange(int field = -1);
+    void restoreValues(const ConfigValues& values);
+    // A Get is awaited: the sheet's commands stand empty until the box's programming is in.
+    bool getAwaited() const;
     // Carries out what the conversation asked for: log its lines, send, show the sheet and the
     // firmware, set the transfer buttons, and arm m_wakeTimer for its next wake-up.
     void apply(Effects effects);
@@ -84,12 +104,33 @@ class FrmMain : public QMainWindow {
     void onText2HexLeft();
     void onPresetChosen(Preset preset);
     void onColumnHeadingPressed(FlagColumn column, Qt::MouseButton button);
+    void onNew();
+    void onOpen();
+    bool onSave();
+    bool onSaveAs();
+    bool saveTo(const QString& path);
+    void onUndo();
+    void onRedo();
+    void onCompare();
+    // Asks for the box's programming without touching the sheet, to compare or verify.
+    void requestRead(PendingRead why);
+    // The box's programming read for a compare or a verify, or its failure.
+    void reportProgramming(const Effects& effects);
 
     Sheet m_sheet;
     std::unique_ptr<Socket> m_socket;
     Conversation m_conversation{m_sheet};
     QTimer* Timer1 = nullptr;
     QTimer* m_wakeTimer = nullptr;
+    std::unique_ptr<SheetHistory> m_history;
+    QString m_filePath;      // the file the sheet was opened from or saved to; empty when none
+    QString m_firmwareText;  // "2.10" while the box's firmware is known
+    // What the pending read of the box's programming is for; the sheet as sent, for a verify.
+    PendingRead m_pendingRead = PendingRead::None;
+    ConfigValues m_sentValues;
+    // The transfer button that had the focus when its transfer began, and where the focus went then.
+    QPushButton* m_refocus = nullptr;
+    QWidget* m_focusMovedTo = nullptr;
 
     // Connection controls
     QLabel* Zeze_Address_Label = nullptr;
@@ -129,6 +170,19 @@ class FrmMain : public QMainWindow {
     QAction* mnuFourMach = nullptr;
     QAction* mnuGang = nullptr;
     QAction* mnuReadShort = nullptr;
+    QAction* mnuNew = nullptr;
+    QAction* mnuOpen = nullptr;
+    QAction* mnuSave = nullptr;
+    QAction* mnuSaveAs = nullptr;
+    QAction* mnuQuit = nullptr;
+    QAction* mnuUndo = nullptr;
+    QAction* mnuRedo = nullptr;
+    QAction* mnuGet = nullptr;
+    QAction* mnuSend = nullptr;
+    QAction* mnuCompare = nullptr;
+    QAction* mnuVerifyAfterSend = nullptr;
+    QAction* mnuShortcuts = nullptr;
+    QAction* mnuAbout = nullptr;
 };
 
 }  // namespace zeze

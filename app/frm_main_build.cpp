@@ -413,12 +413,14 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
         connect(lbl_GPI_Pin[row], &GestureLabel::clicked, this, [this, row] {
             FillCountPattern(m_sheet, row);
             showSheet();
+            recordChange();
         });
     }
     for (int g = 0; g < 3; ++g) {
         connect(lbl_Port_Steering[g], &GestureLabel::clicked, this, [this] {
             ResetPortSteering(m_sheet);
             showSheet();
+            recordChange();
         });
         const std::array<std::pair<GestureLabel*, FlagColumn>, 5> headings{
             {{lbl_Invert[g], FlagColumn::Invert},
@@ -434,31 +436,30 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     return fraZezeProgramming;
 }
 
-void FrmMain::buildMenu() {
-    QMenu* options = menuBar()->addMenu(text::kOptions);
-    options->setObjectName(QStringLiteral("mnuOptions"));
-    options->setToolTipsVisible(true);
-    auto addItem = [&](const char* caption, const char* name) {
-        QAction* action = options->addAction(caption);
-        action->setObjectName(QLatin1String(name));
-        return action;
-    };
-    mnuDefaults = addItem(text::kOneMachine, "mnuDefaults");
-    mnuFourMach = addItem(text::kFourMachines, "mnuFourMach");
-    mnuGang = addItem(text::kGang, "mnuGang");
-    mnuReadShort = addItem(text::kReadShort, "mnuReadShort");
-    mnuReadShort->setCheckable(true);
-    mnuReadShort->setToolTip(text::kReadShortTip);
-    connect(mnuDefaults, &QAction::triggered, this, [this] { onPresetChosen(Preset::OneMachine); });
-    connect(mnuFourMach, &QAction::triggered, this, [this] { onPresetChosen(Preset::FourMachines); });
-    connect(mnuGang, &QAction::triggered, this, [this] { onPresetChosen(Preset::Gang); });
-    connect(mnuReadShort, &QAction::toggled, this, [this](bool on) { m_sheet.readShort = on; });
-}
-
-// User edits write their one field into the sheet at once.
+// User edits write their one field into the sheet at once, and each is a step of the undo history (the
+// edits of one field in a row making one step).
 void FrmMain::bindEdits() {
-    auto bindText = [this](QLineEdit* edit, std::string* field) {
-        connect(edit, &QLineEdit::textChanged, this, [field](const QString& text) { *field = toStd(text); });
+    int nextField = 0;
+    auto bindText = [&](QLineEdit* edit, std::string* field) {
+        connect(edit, &QLineEdit::textChanged, this, [this, field, id = nextField++](const QString& text) {
+            *field = toStd(text);
+            recordChange(id);
+        });
+    };
+    auto bindFlag = [&](QCheckBox* box, bool* flag) {
+        connect(box, &QCheckBox::toggled, this, [this, flag, id = nextField++](bool on) {
+            *flag = on;
+            recordChange(id);
+        });
+    };
+    // A speed or parity counts as chosen only while the box shows exactly one of its list's texts, so
+    // what is sent is always what the operator sees.
+    auto bindPosition = [&](QComboBox* combo, int* position) {
+        connect(combo, &QComboBox::editTextChanged, this,
+                [this, combo, position, id = nextField++](const QString& text) {
+                    *position = combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+                    recordChange(id);
+                });
     };
     for (int i = 0; i < kOctetCount; ++i) {
         bindText(txt_Zeze_Address[i], &m_sheet.network.zezeAddress[i]);
@@ -468,35 +469,29 @@ void FrmMain::bindEdits() {
     }
     bindText(txt_Zeze_Port, &m_sheet.network.zezePort);
     bindText(txt_Dest_Port, &m_sheet.network.destPort);
-    connect(chk_Zivido_and_Status, &QCheckBox::toggled, this,
-            [this](bool on) { m_sheet.suppressHeaderAndStatus = on; });
-
-    // A speed or parity counts as chosen only while the box shows exactly one of its list's texts, so
-    // what is sent is always what the operator sees.
+    bindFlag(chk_Zivido_and_Status, &m_sheet.suppressHeaderAndStatus);
     for (int p = 0; p < kSerialPortCount; ++p) {
-        connect(cbo_Port_Speed[p], &QComboBox::editTextChanged, this, [this, p](const QString& text) {
-            m_sheet.ports[p].speed =
-                cbo_Port_Speed[p]->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-        });
-        connect(cbo_Port_Parity[p], &QComboBox::editTextChanged, this, [this, p](const QString& text) {
-            m_sheet.ports[p].parity =
-                cbo_Port_Parity[p]->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
-        });
+        bindPosition(cbo_Port_Speed[p], &m_sheet.ports[p].speed);
+        bindPosition(cbo_Port_Parity[p], &m_sheet.ports[p].parity);
     }
     for (int row = 0; row < kPinCount; ++row) {
         PinRow& pin = m_sheet.pins[row];
         connect(cbo_Command[row], &QComboBox::editTextChanged, this,
-                [&pin](const QString& text) { pin.command = toStd(text); });
-        connect(chk_Invert_Trigger[row], &QCheckBox::toggled, this, [&pin](bool on) { pin.invert = on; });
-        connect(chk_Send_2_Port1[row], &QCheckBox::toggled, this,
-                [&pin](bool on) { pin.sendToPort[0] = on; });
-        connect(chk_Send_2_Port2[row], &QCheckBox::toggled, this,
-                [&pin](bool on) { pin.sendToPort[1] = on; });
-        connect(chk_Send_2_Port3[row], &QCheckBox::toggled, this,
-                [&pin](bool on) { pin.sendToPort[2] = on; });
-        connect(chk_Send_2_Port4[row], &QCheckBox::toggled, this,
-                [&pin](bool on) { pin.sendToPort[3] = on; });
+                [this, &pin, id = nextField++](const QString& text) {
+                    pin.command = toStd(text);
+                    recordChange(id);
+                });
+        bindFlag(chk_Invert_Trigger[row], &pin.invert);
+        for (int p = 0; p < kSerialPortCount; ++p)
+            bindFlag(
+                std::array{chk_Send_2_Port1, chk_Send_2_Port2, chk_Send_2_Port3, chk_Send_2_Port4}[p][row],
+                &pin.sendToPort[p]);
     }
+    // Undo and redo in the sheet's boxes are the sheet's (see eventFilter).
+    for (QLineEdit* edit : fraZezeProgramming->findChildren<QLineEdit*>())
+        edit->installEventFilter(this);
+    for (QComboBox* combo : fraZezeProgramming->findChildren<QComboBox*>())
+        combo->installEventFilter(this);
 }
 
 }  // namespace zeze

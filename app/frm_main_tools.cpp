@@ -1,0 +1,142 @@
+// frmMain's tools around the sheet: programming files, undo and redo, and comparing the sheet or what
+// was sent with what the box holds.
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/captions.h"
+#include "app/frm_main.h"
+#include "app/sheet_files.h"
+#include "app/sheet_undo.h"
+#include "protocol/config_diff.h"
+
+namespace zeze {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The differences listed in the log; the log keeps 25 lines, so the rest are counted.
+constexpr std::size_t kListedDifferences = 20;
+
+QString plural(std::size_t count) {
+    return count == 1 ? QString() : QStringLiteral("s");
+}
+
+}  // namespace
+
+void FrmMain::connectAtStart(const QString& host, quint16 port) {
+    Zeze_Address->setEditText(host);
+    Zeze_Port->setText(QString::number(port));
+    if (Connect->isEnabled())
+        onConnectClicked();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Files
+
+void FrmMain::onNew() {
+    applyConfigValues(m_sheet, configValuesOf(Sheet{}));
+    showSheet();
+    recordChange();
+    m_filePath.clear();
+    updateTitle();
+}
+
+void FrmMain::onOpen() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, text::kOpenTitle, QFileInfo(m_filePath).path(), text::kFileFilter);
+    if (path.isEmpty())
+        return;
+    const SheetFileRead read = readSheetFile(path);
+    if (!read.file) {
+        log(QString(text::kOpenFailed).arg(read.error));
+        trimActivityLog();
+        return;
+    }
+    // Undoable like any change, so opening needs no question about what the sheet held.
+    applyConfigValues(m_sheet, read.file->values);
+    showSheet();
+    recordChange();
+    m_filePath = path;
+    m_history->markSaved();
+    updateTitle();
+}
+
+bool FrmMain::onSave() {
+    return m_filePath.isEmpty() ? onSaveAs() : saveTo(m_filePath);
+}
+
+bool FrmMain::onSaveAs() {
+    const QString path = QFileDialog::getSaveFileName(this, text::kSaveTitle, m_filePath, text::kFileFilter);
+    return !path.isEmpty() && saveTo(withProgramSuffix(path));
+}
+
+bool FrmMain::saveTo(const QString& path) {
+    const QString error = writeSheetFile(path, m_sheet);
+    if (!error.isEmpty()) {
+        log(QString(text::kSaveFailed).arg(error));
+        trimActivityLog();
+        return false;
+    }
+    m_filePath = path;
+    m_history->markSaved();
+    updateTitle();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Undo
+
+void FrmMain::onUndo() {
+    if (!getAwaited())
+        m_history->stack().undo();
+    updateTitle();
+}
+
+void FrmMain::onRedo() {
+    if (!getAwaited())
+        m_history->stack().redo();
+    updateTitle();
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Compare and verify
+
+void FrmMain::onCompare() {
+    requestRead(PendingRead::Compare);
+}
+
+void FrmMain::requestRead(PendingRead why) {
+    Effects effects = m_conversation.requestProgramming(connected(), Clock::now());
+    if (effects.dumpFailed == Failure::Busy)
+        effects.lines.push_back(text::kReadBusy);
+    else if (!effects.dumpFailed)
+        m_pendingRead = why;
+    apply(std::move(effects));
+    trimActivityLog();
+}
+
+void FrmMain::reportProgramming(const Effects& effects) {
+    const PendingRead why = std::exchange(m_pendingRead, PendingRead::None);
+    if (why == PendingRead::None || !effects.programming)
+        return;  // a failed read has said why
+    const bool verify = why == PendingRead::Verify;
+    const std::vector<std::string> differences =
+        describeDifferences(verify ? m_sentValues : canonicalValuesOf(m_sheet), *effects.programming);
+    if (differences.empty()) {
+        log(verify ? text::kVerifySame : text::kCompareSame);
+    } else {
+        log(QString(verify ? text::kVerifyDiffers : text::kCompareDiffers)
+                .arg(differences.size())
+                .arg(plural(differences.size())));
+        for (std::size_t i = 0; i < differences.size() && i < kListedDifferences; ++i)
+            log(QString::fromStdString(differences[i]));
+        if (differences.size() > kListedDifferences)
+            log(QString(text::kMoreDifferences).arg(differences.size() - kListedDifferences));
+    }
+    trimActivityLog();
+}
+
+}  // namespace zeze
