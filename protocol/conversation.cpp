@@ -404,6 +404,7 @@ void Conversation::sendDump(Effects& e, TimePoint now) {
     e.sends.emplace_back(kDumpRequest.begin(), kDumpRequest.end());
     m_lastSent = Sent::Dump;
     m_dumpAskedAt = now;
+    m_dumpBegun = false;
 }
 
 void Conversation::sendDownload(Effects& e, TimePoint now) {
@@ -516,7 +517,7 @@ void Conversation::refuseHeldDownload(Effects& e, Failure why) {
 std::optional<TimePoint> Conversation::dumpDeadline() const {
     if (!m_awaitingDump || !m_dumpAskedAt)
         return std::nullopt;
-    const bool begun = !m_held.empty() && startsWithWhole(m_held, kConfigHeader);
+    const bool begun = m_dumpBegun || (!m_held.empty() && startsWithWhole(m_held, kConfigHeader));
     return *m_dumpAskedAt + (begun ? m_limits.replyTotal : m_limits.replyStart);
 }
 
@@ -571,6 +572,7 @@ Effects Conversation::advance(TimePoint now) {
             m_held.clear();
             // The rest is discarded as that of any message given up.
             m_discarding = true;
+            m_discardQuiet = false;
             m_discardUntilReply = false;
             m_discardEndsOnSilence = false;
             m_discardLeft = configMessageSize(dumpLength()) - cut;
@@ -629,11 +631,15 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
         return e;
     m_lastByte = now;
     // A message is framed at the size in force when its first byte came ("Read Short" may change).
+    // Before this connection's box has told its firmware, a dump (never awaited then) may have either
+    // size: it is held for the longer one and given up on silence, rather than cut at the shorter.
     if (m_held.empty() && !m_candidate)
-        m_frameLength = dumpReadLength(m_sheet);
+        m_frameLength = m_firmwareKnown ? dumpReadLength(m_sheet) : kLongMsgLength;
     if (m_discarding)
         bytes = discard(e, bytes);
     m_held.insert(m_held.end(), bytes.begin(), bytes.end());
+    // Once the awaited dump has begun, its whole-reply limit applies, however it is framed after.
+    m_dumpBegun = m_dumpBegun || (m_awaitingDump && m_dumpAskedAt && startsWithWhole(m_held, kConfigHeader));
     if (!m_held.empty())
         frame(e, now);
     releaseHeld(e, now);
@@ -653,7 +659,7 @@ std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> by
         m_discarded += take;
         m_discardLeft -= take;
         if (m_discardLeft == 0)
-            endDiscarding(e, text::kTailDiscardedWhole);
+            endDiscarding(e, m_discardQuiet ? nullptr : text::kTailDiscardedWhole);
         return bytes.subspan(take);
     }
     m_candidate->insert(m_candidate->end(), bytes.begin(), bytes.end());
@@ -702,14 +708,29 @@ void Conversation::frame(Effects& e, TimePoint now) {
             // Everything held is one message: a dump or firmware reply with whatever followed it in
             // its arrival, or bytes of no known kind. Only another dump or firmware reply behind it is
             // read on its own: cut off, its rest would be taken for messages.
+            // A dump read short from a box that told a longer size may have a rest of its own.
+            std::size_t whole = need;
+            if (need != 0 && startsWithWhole(m_held, kConfigHeader) && m_firmwareKnown)
+                whole = std::max(whole, configMessageSize(msgLengthForFirmware(m_sheet.FirmwareVersion)));
             std::size_t end = m_held.size();
-            if (need != 0 && end > need &&
-                (startsLike(std::span<const Byte>(m_held).subspan(need), kConfigHeader) ||
-                 startsLike(std::span<const Byte>(m_held).subspan(need), kFirmwareHeader)) &&
-                end - need >= kConfigHeader.size())
-                end = need;
+            if (need != 0 && end > whole &&
+                (startsLike(std::span<const Byte>(m_held).subspan(whole), kConfigHeader) ||
+                 startsLike(std::span<const Byte>(m_held).subspan(whole), kFirmwareHeader)) &&
+                end - whole >= kConfigHeader.size())
+                end = whole;
             std::vector<Byte> message(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(end));
             m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(end));
+            if (end < whole) {
+                // Whether that rest comes is the box's secret ("Read Short" is for boxes that send
+                // the short size): what follows within a silence, up to its length, is taken for it.
+                m_discarding = true;
+                m_discardEndsOnSilence = true;
+                m_discardQuiet = true;
+                m_discardUntilReply = false;
+                m_discardLeft = whole - end;
+                m_discarded = 0;
+                m_lastByte = now;
+            }
             handleMessage(e, message);
             if (m_held.empty())
                 return;
@@ -722,19 +743,35 @@ void Conversation::frame(Effects& e, TimePoint now) {
         handleMessage(e, m_held);
         m_held.clear();
         std::size_t at = rest.size();
-        if (m_awaitingDump && m_dumpAskedAt)
+        // Another dump or firmware reply right behind it is read too: dropped, its rest would be taken
+        // for messages of their own.
+        const std::span<const Byte> next(rest);
+        if (next.size() >= kConfigHeader.size() &&
+            (startsLike(next, kConfigHeader) || startsLike(next, kFirmwareHeader)))
+            at = 0;
+        else if (m_awaitingDump && m_dumpAskedAt)
             at = awaitedStart(rest, kConfigHeader, configMessageSize(dumpLength()));
         if (at == rest.size() && m_firmwareAskedAt)
             at = awaitedStart(rest, kFirmwareHeader, kFirmwareReplyLength);
         if (at == rest.size())
             return;
         m_held.assign(rest.begin() + static_cast<std::ptrdiff_t>(at), rest.end());
-        (void)now;
     }
 }
 
 void Conversation::handleMessage(Effects& e, std::span<const Byte> message) {
-    ParsedReply reply = ParseReply(message, m_sheet);
+    // A dump is read at the size it was framed at, even if "Read Short" changed while it came.
+    ParsedReply reply;
+    if (startsWithWhole(message, kConfigHeader) && m_frameLength != dumpReadLength(m_sheet)) {
+        Sheet framed = m_sheet;
+        framed.readShort = m_frameLength == kShortMsgLength;
+        if (!framed.readShort)
+            framed.GPIMsgLength = m_frameLength;
+        reply = ParseReply(message, framed);
+        reply.msgLength = msgLengthForFirmware(m_sheet.FirmwareVersion);
+    } else {
+        reply = ParseReply(message, m_sheet);
+    }
     switch (reply.kind) {
         case ReplyKind::Firmware:
             if (!m_firmwareAskedAt) {
@@ -778,6 +815,7 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
     e.lines.push_back(fill(text::kPartialDropped, cut));
     m_held.clear();
     m_discarding = true;
+    m_discardQuiet = false;
     m_discardUntilReply = false;
     m_discardEndsOnSilence = !remaining.settled;
     m_discardLeft = remaining.total > cut ? remaining.total - cut : 0;
@@ -794,9 +832,10 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
 }
 
 void Conversation::endDiscarding(Effects& e, const char* line) {
-    if (line)
+    if (line && !m_discardQuiet)
         e.lines.push_back(fill(line, m_discarded));
     m_discarding = false;
+    m_discardQuiet = false;
     m_discardUntilReply = false;
     m_candidate.reset();
     m_discardLeft = 0;

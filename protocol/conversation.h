@@ -163,6 +163,7 @@ class Conversation {
     bool m_awaitingDump = false;
     bool m_readIntoSheet = true;              // a Get; else a read that leaves the sheet alone
     std::optional<TimePoint> m_dumpAskedAt;   // set once the request has gone out
+    bool m_dumpBegun = false;                 // its answer has begun to arrive
     std::optional<TimePoint> m_lineWaitEnds;  // a request waits this long for a message in progress
     std::array<std::string, kPinCount> m_emptiedCommands{};
 
@@ -177,6 +178,7 @@ class Conversation {
     TimePoint m_lastByte{};
     bool m_discarding = false;
     bool m_discardEndsOnSilence = false;
+    bool m_discardQuiet = false;  // the possible rest of a dump read short: nothing to say about it
     std::size_t m_discardLeft = 0;
     // A request of ours has gone out since the give-up: the discarding ends where its reply begins.
     bool m_discardUntilReply = false;

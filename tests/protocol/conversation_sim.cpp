@@ -254,6 +254,17 @@ class Session {
             m_lastDelivery += ConversationLimits{}.silence + m_random.ms(1, 3000);
     }
 
+    // The tool's pause for a download of this size.
+    static Millis pauseFor(const std::vector<Byte>& download) {
+        return transferPause(download.size() == configMessageSize(kLongMsgLength) ? kLongMsgLength
+                                                                                  : kShortMsgLength);
+    }
+
+    // Bytes the tool cannot place have come on this connection: a reply of the wrong size, or dumps
+    // of a long box read short. Which dump or firmware reply their rest looks like is then not the
+    // tool's to know, and the checks that hold what it read to the box's bytes are off.
+    bool unplaceable() const { return m_readShortOnLongBox || m_wrongSizeSent; }
+
     std::vector<Byte> firmwareReply() const {
         return {0xFF,
                 0x00,
@@ -272,6 +283,7 @@ class Session {
             dump.resize(configMessageSize(other), 0);
         }
         m_box.dumpsSent.push_back(dump);
+        m_wrongSizeSent = m_wrongSizeSent || dump.size() != configMessageSize(m_box.msgLength);
         return dump;
     }
 
@@ -290,13 +302,13 @@ class Session {
         } else if (message == std::vector<Byte>{0xFF, 0x00, 0x01}) {
             reply({0xFF, 0x00, 0x00, 0x04});
         } else if (message.size() >= 3 && message[0] == 0xFF && message[1] == 0x01 && message[2] == 0x00) {
-            require(message.size() == configMessageSize(m_box.msgLength),
+            require(message.size() == configMessageSize(m_box.msgLength) || unplaceable(),
                     "a download of " + std::to_string(message.size()) + " bytes to a box of " +
                         std::to_string(configMessageSize(m_box.msgLength)));
             require(m_firmwareDelivered, "a download before this connection's firmware reply had arrived");
             m_box.programming = message;
             m_box.storing = true;
-            m_box.storingUntil = m_now + transferPause(m_box.msgLength);
+            m_box.storingUntil = m_now + pauseFor(message);
             ++m_box.storedDownloads;
         } else {
             violated("the box got " + hex(message));
@@ -359,7 +371,7 @@ class Session {
                 require(!m_getOutstanding, "a download while a Get was awaited");
                 m_downloadPending = false;
                 downloadSent = true;
-                m_pauseUntil = m_now + transferPause(m_box.msgLength);
+                m_pauseUntil = m_now + pauseFor(message);
             }
         }
         checkSheet(effects, before, step, downloadSent);
@@ -401,7 +413,7 @@ class Session {
                 sent =
                     sent || std::equal(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(n), dump.begin());
             }
-            require(sent || m_readShortOnLongBox, "a dump applied that the box never sent: " + hex(dump));
+            require(sent || unplaceable(), "a dump applied that the box never sent: " + hex(dump));
             return;
         }
         if (effects.dumpFailed && !m_readIsCompare) {
@@ -448,6 +460,7 @@ class Session {
             ++m_connection;
             m_link = Link::Connecting;
             m_firmwareDelivered = false;
+            m_wrongSizeSent = false;
             m_lastDelivery = m_now;
             m_box.storing = false;
             m_getOutstanding = false;
@@ -500,7 +513,8 @@ class Session {
             trace("user: Read Short");
             m_sheet.readShort = !m_sheet.readShort;
             // Reading a long box's dumps short is the operator's choice: the rest of each such dump
-            // has no size the tool knows, so from here on what it reads is not held to the box's bytes.
+            // has no size the tool knows, so from here on what it reads (dumps, and a firmware reply
+            // that sizes downloads) is not held to the box's bytes.
             m_readShortOnLongBox = m_readShortOnLongBox || m_box.msgLength == kLongMsgLength;
         } else if (what < 73) {
             if (m_engine->transferWaiting())
@@ -677,6 +691,7 @@ class Session {
     std::uint64_t m_connection = 0;
     bool m_firmwareDelivered = false;
     bool m_readShortOnLongBox = false;
+    bool m_wrongSizeSent = false;
     bool m_readIsCompare = false;  // the awaited read leaves the sheet alone
     bool m_getOutstanding = false;
     bool m_downloadPending = false;
