@@ -72,6 +72,7 @@ FrmMain::FrmMain(std::unique_ptr<Socket> socket, QWidget* parent)
     m_wakeTimer->setTimerType(Qt::PreciseTimer);
     m_history = std::make_unique<SheetHistory>(configValuesOf(m_sheet),
                                                [this](const ConfigValues& values) { restoreValues(values); });
+    connect(&m_history->stack(), &QUndoStack::cleanChanged, this, &FrmMain::updateTitle);
     buildWidgets();
     buildMenu();
     bindEdits();
@@ -122,6 +123,8 @@ void FrmMain::loadForm() {
     }
     m_sheet = Sheet{};  // pin rows, network settings, serial ports and run values at their start values
     showSheet();
+    // Filling the lists above wrote into the sheet; the history starts from the sheet as it opens.
+    m_history->reset(configValuesOf(m_sheet));
     updateTitle();
     Text2Hex->clear();
     HexLen->setText(QStringLiteral(" "));
@@ -258,7 +261,8 @@ void FrmMain::apply(Effects effects) {
     for (const std::string& line : effects.lines)
         log(fromStd(line));
     for (const std::vector<Byte>& message : effects.sends) {
-        const QByteArray bytes(reinterpret_cast<const char*>(message.data()), static_cast<qsizetype>(message.size()));
+        const QByteArray bytes(reinterpret_cast<const char*>(message.data()),
+                               static_cast<qsizetype>(message.size()));
         if (!connected() || !m_socket->send(bytes)) {
             // What the refusal changes is carried out first; nothing after the refused message goes out.
             apply(m_conversation.sendRefused(Clock::now()));

@@ -69,7 +69,8 @@ bool FrmMain::onSave() {
 }
 
 bool FrmMain::onSaveAs() {
-    const QString path = QFileDialog::getSaveFileName(this, text::kSaveTitle, m_filePath, text::kFileFilter);
+    const QString path =
+        QFileDialog::getSaveFileName(this, text::kSaveTitle, QFileInfo(m_filePath).path(), text::kFileFilter);
     return !path.isEmpty() && saveTo(withProgramSuffix(path));
 }
 

@@ -7,19 +7,26 @@
 #include <QSvgRenderer>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "app/frm_main.h"
+#include "app/start_args.h"
 #include "version.h"
 
 namespace {
 
+constexpr char kUsage[] = "Usage: zeze-gpi-programmer [OPTIONS] [HOST[:PORT]]\n";
 constexpr char kHelp[] =
-    "Usage: zeze-gpi-programmer [OPTIONS]\n"
     "\n"
     "Opens the Zeze GPI Programmer window, which connects to one Zeze network\n"
     "trigger box over TCP, reads its whole programming into a sheet, lets you edit\n"
     "it and writes it back.\n"
+    "\n"
+    "Arguments:\n"
+    "  HOST[:PORT]    connect to this box at start (port 8000 when none is given;\n"
+    "                 [::1]:8000 for an IPv6 address)\n"
     "\n"
     "Options:\n"
     "  -h, --help     this help\n"
@@ -27,20 +34,25 @@ constexpr char kHelp[] =
     "\n"
     "Qt's own options (-platform NAME, -display DISPLAY, ...) are handed to Qt.\n";
 
-// --help and --version are answered before QApplication exists: it aborts without a display, and
-// these must work in any terminal. Every other argument is left to Qt.
-bool answeredWithoutWindow(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+// The command line is read before QApplication exists: it aborts without a display, and --help,
+// --version and a refusal must work in any terminal. Qt's own options are left in argv for Qt.
+std::optional<int> answeredWithoutWindow(const zeze::StartArgs& args) {
+    switch (args.action) {
+        case zeze::StartArgs::Action::Help:
+            std::fputs(kUsage, stdout);
             std::fputs(kHelp, stdout);
-            return true;
-        }
-        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            return 0;
+        case zeze::StartArgs::Action::Version:
             std::printf("zeze-gpi-programmer %s\n", zeze::kVersionText);
-            return true;
-        }
+            return 0;
+        case zeze::StartArgs::Action::Refuse:
+            std::fputs(kUsage, stderr);
+            std::fprintf(stderr, "zeze-gpi-programmer: %s\n", args.error.c_str());
+            return 2;
+        case zeze::StartArgs::Action::Run:
+            break;
     }
-    return false;
+    return std::nullopt;
 }
 
 // Drawn here from the compiled-in SVG rather than left to Qt's SVG icon plugin, which is loaded at
@@ -65,14 +77,20 @@ QIcon appIcon() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (answeredWithoutWindow(argc, argv))
-        return 0;
+    const zeze::StartArgs args = zeze::readStartArgs(std::vector<std::string>(argv + 1, argv + argc));
+    if (const auto status = answeredWithoutWindow(args))
+        return *status;
     QApplication app(argc, argv);
     // Lets a Wayland compositor match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(ZEZE_APP_ID));
-    QApplication::setWindowIcon(appIcon());
     zeze::FrmMain window;
     window.show();
+    // The icon is drawn after the window's first turn of the event loop, so it costs the opening nothing.
+    QTimer::singleShot(0, &window,
+                       [] { QTimer::singleShot(0, [] { QApplication::setWindowIcon(appIcon()); }); });
+    if (args.host) {
+        QTimer::singleShot(0, &window, [&window, &args] { window.connectAtStart(*args.host, args.port); });
+    }
     // The sheet's full width is known only once its widgets, polished on show, have laid themselves
     // out (a chain of posted layout requests): open at the window's preferred size then, within the
     // screen.

@@ -46,6 +46,11 @@ void SheetHistory::record(const ConfigValues& now, int field) {
     m_stack.push(new SheetStep(*this, std::move(before), now, field));
 }
 
+void SheetHistory::reset(const ConfigValues& values) {
+    m_stack.clear();
+    m_recorded = values;
+}
+
 void SheetHistory::markSaved() {
     m_stack.setClean();
     // A field typed into after saving starts a step of its own, so undo can return to what was saved.

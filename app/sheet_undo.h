@@ -25,6 +25,8 @@ class SheetHistory {
     // Takes `now` as a step when it differs from what was recorded last. A step of `field` (0 or more)
     // joins the step before it when that changed the same field and nothing was saved in between.
     void record(const ConfigValues& now, int field = kWholeSheet);
+    // Starts afresh from `values`, with nothing to undo.
+    void reset(const ConfigValues& values);
     // The values as they stand are what the file holds.
     void markSaved();
     bool saved() const { return m_stack.isClean(); }

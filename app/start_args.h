@@ -1,0 +1,23 @@
+// The command line of the window, read before Qt starts (so that it needs no display): --help,
+// --version, at most one box as HOST[:PORT], and Qt's own options, which are left to Qt.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QString>
+
+namespace zeze {
+
+struct StartArgs {
+    enum class Action { Run, Help, Version, Refuse };
+    Action action = Action::Run;
+    std::optional<QString> host;  // the box to connect to at start
+    quint16 port = 0;
+    std::string error;  // with Refuse: what was wrong, for the line after the usage
+};
+
+StartArgs readStartArgs(const std::vector<std::string>& args);
+
+}  // namespace zeze
