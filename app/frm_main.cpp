@@ -359,7 +359,7 @@ void FrmMain::onPortLabelClicked() {
 void FrmMain::onTimerTick() {
     const int state = m_socket->state();
     const StateLook look = stateLook(state);
-    Zeze_State->setText(look.text);
+    Zeze_State->showState(look.text);
     QPalette palette = Zeze_State->palette();
     palette.setColor(QPalette::Base, look.background);
     palette.setColor(QPalette::Text, Qt::black);

@@ -29,6 +29,7 @@ namespace zeze {
 class ActivityLog;
 class GestureLabel;
 class SheetHistory;
+class StateBox;
 enum class Preset;
 
 class FrmMain : public QMainWindow {
@@ -138,7 +139,7 @@ class FrmMain : public QMainWindow {
     GestureLabel* Zeze_Port_Label = nullptr;
     QLineEdit* Zeze_Port = nullptr;
     QLabel* Zeze_State_Label = nullptr;
-    QLineEdit* Zeze_State = nullptr;
+    StateBox* Zeze_State = nullptr;
     QPushButton* Connect = nullptr;
     QPushButton* Disconnect = nullptr;
     ActivityLog* ListBox = nullptr;

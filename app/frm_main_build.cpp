@@ -123,7 +123,7 @@ QWidget* FrmMain::buildConnectionArea() {
     Zeze_Port->setAccessibleDescription(QString(text::kPortTip) + text::kAccEnterConnects);
     Zeze_Port_Label->setBuddy(Zeze_Port);
     Zeze_State_Label = named(new QLabel(text::kStateLabel), QStringLiteral("Zeze_State_Label"));
-    Zeze_State = named(new QLineEdit, QStringLiteral("Zeze_State"));
+    Zeze_State = named(new StateBox, QStringLiteral("Zeze_State"));
     // Reachable by Tab so a screen reader can read the state; a click still leaves the focus alone.
     Zeze_State->setFocusPolicy(Qt::TabFocus);
     Zeze_State->setAccessibleName(text::kStateLabel);
@@ -143,8 +143,10 @@ QWidget* FrmMain::buildConnectionArea() {
     Text2Hex = named(new QLineEdit, QStringLiteral("Text2Hex"));
     HexBox = named(new QLineEdit, QStringLiteral("HexBox"));
     HexLen = named(new QLabel, QStringLiteral("HexLen"));
+    // The converter stays out of sight, and so out of a screen reader's way: its length label too.
     Text2Hex->hide();
     HexBox->hide();
+    HexLen->hide();
     Text2Hex->installEventFilter(this);
 
     grid->addWidget(Zeze_Address_Label, 0, 0);

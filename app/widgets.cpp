@@ -89,11 +89,30 @@ class NamedComboAccessible : public QAccessibleWidget {
     QComboBox* combo() const { return static_cast<QComboBox*>(widget()); }
 };
 
+// The connection state as a status bar: its name the box's accessible name, its value the state.
+class StateBoxAccessible : public QAccessibleWidget {
+  public:
+    explicit StateBoxAccessible(StateBox* box) : QAccessibleWidget(box, QAccessible::StatusBar) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value)
+            return static_cast<StateBox*>(widget())->text();
+        return QAccessibleWidget::text(kind);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State result = QAccessibleWidget::state();
+        result.readOnly = true;
+        return result;
+    }
+};
+
 QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
     if (object == nullptr)
         return nullptr;
     if (className == QLatin1String(GestureLabel::staticMetaObject.className()))
         return new GestureLabelAccessible(static_cast<GestureLabel*>(object));
+    if (className == QLatin1String(StateBox::staticMetaObject.className()))
+        return new StateBoxAccessible(static_cast<StateBox*>(object));
     if (className == QLatin1String("QComboBox"))
         return new NamedComboAccessible(static_cast<QComboBox*>(object));
     return nullptr;
@@ -203,6 +222,14 @@ void GestureLabel::paintEvent(QPaintEvent* event) {
     option.initFrom(this);
     option.backgroundColor = palette().color(backgroundRole());
     painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+}
+
+void StateBox::showState(const QString& state) {
+    if (state == text())
+        return;
+    setText(state);
+    QAccessibleValueChangeEvent event(this, state);
+    QAccessible::updateAccessibility(&event);
 }
 
 QSize SheetScrollArea::sizeHint() const {

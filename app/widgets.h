@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScrollArea>
 
@@ -58,6 +59,15 @@ class GestureLabel : public QLabel {
 
   private:
     bool m_leftDown = false;
+};
+
+// The read-only box that shows the connection state. Screen readers meet it as a status bar named by its
+// label, whose value is the state, and hear each change of the state (not every tick that repeats it).
+class StateBox : public QLineEdit {
+    Q_OBJECT
+  public:
+    using QLineEdit::QLineEdit;
+    void showState(const QString& state);
 };
 
 // A scroll area that asks for the whole height of its content at its narrowest, so the window opens

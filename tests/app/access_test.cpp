@@ -260,6 +260,37 @@ TEST_F(Accessibility, EveryControlIsNamedAndEveryFieldLabelled) {
     }
 }
 
+// The state box is a status a screen reader can find and read. (Its announcement of each change, a
+// ValueChanged event, reaches only an active screen reader, which the offscreen platform has not.)
+TEST_F(Accessibility, TheStateIsAStatusAndNothingHiddenIsInTheTree) {
+    showActive();
+    fake->setState(kStateConnected);
+    ASSERT_TRUE(stateShows("Connected"));
+    QAccessibleInterface* state =
+        QAccessible::queryAccessibleInterface(get<QWidget>(QStringLiteral("Zeze_State")));
+    EXPECT_EQ(state->role(), QAccessible::StatusBar);
+    EXPECT_EQ(state->text(QAccessible::Value), "Connected");
+    EXPECT_TRUE(state->state().readOnly);
+
+    // Hidden controls, and text that shows nothing, are nothing a screen reader should stop at.
+    QStringList reached;
+    QStringList blank;
+    std::function<void(QAccessibleInterface*)> visit = [&](QAccessibleInterface* iface) {
+        if (iface == nullptr || iface->state().invisible)
+            return;
+        reached << objectNameOf(iface);
+        if (iface->role() == QAccessible::StaticText && iface->text(QAccessible::Name).trimmed().isEmpty())
+            blank << objectNameOf(iface);
+        for (int i = 0; i < iface->childCount(); ++i)
+            visit(iface->child(i));
+    };
+    visit(QAccessible::queryAccessibleInterface(window.get()));
+    for (const char* hidden :
+         {"Text2Hex", "HexBox", "HexLen", "cmd_GPI_Request", "cmd_ID_Request", "chk_Auto_Checksum"})
+        EXPECT_FALSE(reached.contains(QLatin1String(hidden))) << hidden;
+    EXPECT_EQ(blank, QStringList());
+}
+
 using Layout = WindowTest;
 
 TEST_F(Layout, SmallestWindowReachesEverythingAndALargeOneGrowsOnlyTheLog) {
