@@ -336,7 +336,8 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
             cbo_Command[row]->setEditable(true);
             cbo_Command[row]->setInsertPolicy(QComboBox::NoInsert);
             cbo_Command[row]->setToolTip(text::kCommandTip);
-            cbo_Command[row]->setMinimumWidth(octetWidth * 4);
+            // Narrow enough that the three groups fit a 1024-pixel screen without scrolling sideways.
+            cbo_Command[row]->setMinimumWidth(octetWidth * 3);
             nameCombo(cbo_Command[row], QString(text::kAccPinCommand).arg(pin));
             cbo_Command[row]->installEventFilter(this);
             lbl_GPI_Pin[row]->setBuddy(cbo_Command[row]);

@@ -347,5 +347,36 @@ TEST_F(Layout, SmallestWindowReachesEverythingAndALargeOneGrowsOnlyTheLog) {
     EXPECT_GE(log->mapTo(window.get(), QPoint(log->width(), 0)).x(), window->width() - 24);
 }
 
+// On a 1024x600 screen every column of the sheet is reached by scrolling down alone; on a 1600x1000
+// screen at a scale of 2 (800x500 to the window, less its title bar) the log keeps its least height and
+// the sheet, scrolled to its pins, shows at least 12 of them.
+TEST_F(Layout, SmallScreensScrollOnlyDownAndGiveTheSheetTheRoomFirst) {
+    showActive();
+    QScrollArea* scroll = sheetScroll(*window);
+    window->resize(1024, 570);
+    QTest::qWait(0);
+    EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
+    QStringList cut;
+    for (QWidget* widget : scroll->widget()->findChildren<QWidget*>()) {
+        const int left = widget->mapTo(scroll->viewport(), QPoint(0, 0)).x();
+        if (widget->isVisible() && (left < 0 || left + widget->width() > scroll->viewport()->width()))
+            cut << widget->objectName();
+    }
+    EXPECT_EQ(cut, QStringList());
+
+    window->resize(800, 470);
+    QTest::qWait(0);
+    auto* log = get<QListWidget>(QStringLiteral("ListBox"));
+    EXPECT_EQ(log->height(), log->minimumSizeHint().height());
+    QWidget* firstPin = get<QWidget>(indexedName("lbl_GPI_Pin", 0));
+    scroll->verticalScrollBar()->setValue(firstPin->mapTo(scroll->widget(), QPoint(0, 0)).y());
+    int shown = 0;
+    for (int row = 0; row < kPinCount; ++row) {
+        if (inView(*window, command(row)) && inView(*window, get<QWidget>(indexedName("lbl_GPI_Pin", row))))
+            ++shown;
+    }
+    EXPECT_GE(shown, 12);
+}
+
 }  // namespace
 }  // namespace zeze::apptest
