@@ -75,12 +75,12 @@ inline constexpr std::array<std::array<const char*, 2>, 6> kSheetKeys{{
     {"Space", "On Send to Ports: every pin to port 1 with its row number as command"},
     {"Delete", "In the Activity log: clear it"},
 }};
-// %1 the version
+// %1 the version, %2 and %3 the Qt versions built with and running
 inline constexpr char kAboutText[] =
     "<p><b>Zeze GPI Programmer %1</b></p>"
     "<p>Connects to one Zeze network trigger box over TCP, reads its programming into the sheet, lets you "
     "edit it and writes it back. Programming files (.json, .bin) are those of the command-line program "
-    "<tt>zeze</tt>.</p><p>MIT licence.</p>";
+    "<tt>zeze</tt>.</p><p>Built with Qt %2, running on Qt %3.</p><p>MIT licence.</p>";
 
 // Files: the dialogs' filter, and the name a file gets without a known extension
 inline constexpr char kFileFilter[] = "Programming files (*.json *.bin);;All files (*)";
@@ -149,6 +149,9 @@ inline constexpr char kHintNothing[] = "Hint: Nothing at that address. Check IP 
 inline constexpr char kHintPort[] = "Hint: Couldn't connect to that Port. Check port.";
 // %1 the path and reason ("plan.json: pins[3].command: byte 'G1' is not hex")
 inline constexpr char kOpenFailed[] = "Couldn't open %1";
+inline constexpr char kOpenFailedTitle[] = "Couldn't open the file";
+inline constexpr char kSaveFailedTitle[] = "Couldn't save the file";
+inline constexpr char kCompareTitle[] = "Compare with Zeze";
 inline constexpr char kSaveFailed[] = "Couldn't save %1";
 // Compare and verify. %1 a count of fields, %2 "s" or nothing; the lines after name sheet -> box.
 inline constexpr char kCompareSame[] = "Compare: the box holds the sheet's programming.";

@@ -8,6 +8,7 @@
 
 #include "app/captions.h"
 #include "app/frm_main.h"
+#include "app/help_dialogs.h"
 #include "app/sheet_files.h"
 #include "app/sheet_undo.h"
 #include "protocol/config_diff.h"
@@ -51,8 +52,10 @@ void FrmMain::onOpen() {
         return;
     const SheetFileRead read = readSheetFile(path);
     if (!read.file) {
-        log(QString(text::kOpenFailed).arg(read.error));
+        const QString line = QString(text::kOpenFailed).arg(read.error);
+        log(line);
         trimActivityLog();
+        showMessageDialog(this, "fileErrorDialog", text::kOpenFailedTitle, line);
         return;
     }
     // Undoable like any change, so opening needs no question about what the sheet held.
@@ -77,8 +80,10 @@ bool FrmMain::onSaveAs() {
 bool FrmMain::saveTo(const QString& path) {
     const QString error = writeSheetFile(path, m_sheet);
     if (!error.isEmpty()) {
-        log(QString(text::kSaveFailed).arg(error));
+        const QString line = QString(text::kSaveFailed).arg(error);
+        log(line);
         trimActivityLog();
+        showMessageDialog(this, "fileErrorDialog", text::kSaveFailedTitle, line);
         return false;
     }
     m_filePath = path;
@@ -126,18 +131,23 @@ void FrmMain::reportProgramming(const Effects& effects) {
     const bool verify = why == PendingRead::Verify;
     const std::vector<std::string> differences =
         describeDifferences(verify ? m_sentValues : canonicalValuesOf(m_sheet), *effects.programming);
-    if (differences.empty()) {
-        log(verify ? text::kVerifySame : text::kCompareSame);
-    } else {
-        log(QString(verify ? text::kVerifyDiffers : text::kCompareDiffers)
-                .arg(differences.size())
-                .arg(plural(differences.size())));
-        for (std::size_t i = 0; i < differences.size() && i < kListedDifferences; ++i)
-            log(QString::fromStdString(differences[i]));
-        if (differences.size() > kListedDifferences)
-            log(QString(text::kMoreDifferences).arg(differences.size() - kListedDifferences));
-    }
+    const QString summary = differences.empty()
+                                ? QString(verify ? text::kVerifySame : text::kCompareSame)
+                                : QString(verify ? text::kVerifyDiffers : text::kCompareDiffers)
+                                      .arg(differences.size())
+                                      .arg(plural(differences.size()));
+    log(summary);
+    QStringList items;
+    for (const std::string& difference : differences)
+        items << QString::fromStdString(difference);
+    for (qsizetype i = 0; i < items.size() && i < static_cast<qsizetype>(kListedDifferences); ++i)
+        log(items[i]);
+    if (differences.size() > kListedDifferences)
+        log(QString(text::kMoreDifferences).arg(differences.size() - kListedDifferences));
     trimActivityLog();
+    // Compare was asked for: its answer also stands in a window of its own, every field listed.
+    if (!verify)
+        showMessageDialog(this, "compareDialog", text::kCompareTitle, summary, items);
 }
 
 }  // namespace zeze

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -73,11 +74,33 @@ void showShortcutsDialog(QMainWindow* window) {
 void showAboutDialog(QMainWindow* window) {
     QDialog* dialog = newDialog(window, "aboutDialog", text::kAboutTitle);
     auto* layout = new QVBoxLayout(dialog);
-    auto* label = new QLabel(QString(text::kAboutText).arg(QLatin1String(kVersionText)));
+    auto* label = new QLabel(
+        QString(text::kAboutText)
+            .arg(QLatin1String(kVersionText), QLatin1String(QT_VERSION_STR), QLatin1String(qVersion())));
     label->setObjectName(QStringLiteral("aboutText"));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextBrowserInteraction);
     layout->addWidget(label);
+    finish(dialog, layout);
+}
+
+void showMessageDialog(QMainWindow* window, const char* name, const QString& title, const QString& text,
+                       const QStringList& items) {
+    QDialog* dialog = newDialog(window, name, title.toUtf8().constData());
+    auto* layout = new QVBoxLayout(dialog);
+    auto* label = new QLabel(text);
+    label->setObjectName(QStringLiteral("messageText"));
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    layout->addWidget(label);
+    if (!items.isEmpty()) {
+        auto* list = new QListWidget(dialog);
+        list->setObjectName(QStringLiteral("messageItems"));
+        list->setAccessibleName(text);
+        list->addItems(items);
+        layout->addWidget(list);
+        dialog->resize(560, 360);
+    }
     finish(dialog, layout);
 }
 

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeySequence>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -159,6 +161,10 @@ TEST_F(Files, SaveOpenAndNewKeepTheProgrammingAndTheTitleNamesTheFile) {
     EXPECT_EQ(log(),
               QStringList{QStringLiteral("Couldn't open %1: %2").arg(bad, readFile(bad).error.c_str())});
     EXPECT_TRUE(log().last().contains("pin 3 command")) << log().last().toStdString();
+    auto* refusal = window->findChild<QDialog*>(QStringLiteral("fileErrorDialog"));
+    ASSERT_NE(refusal, nullptr);
+    EXPECT_EQ(refusal->findChild<QLabel*>(QStringLiteral("messageText"))->text(), log().last());
+    refusal->close();
     EXPECT_EQ(window->sheet(), before);
     typeInto(get<QLineEdit>("txt_Gateway", 1), "300");
     chooseFile(dir.filePath("refused.json"), "mnuSaveAs");
@@ -281,6 +287,15 @@ TEST_F(CompareAndVerify, TheBoxIsReadWithoutTouchingTheSheetAndEachDifferenceLis
         lines << QString::fromStdString(line);
     EXPECT_EQ(log().mid(1), lines);
     EXPECT_EQ(window->sheet(), sheet);
+    // The same answer in a window of its own, each field on its line.
+    auto* found = window->findChildren<QDialog*>(QStringLiteral("compareDialog")).last();
+    const auto* items = found->findChild<QListWidget*>(QStringLiteral("messageItems"));
+    ASSERT_NE(items, nullptr);
+    ASSERT_EQ(items->count(), 2);
+    EXPECT_EQ(items->item(0)->text(), lines[1]);
+    EXPECT_EQ(items->item(1)->text(), lines[2]);
+    for (QDialog* dialog : window->findChildren<QDialog*>(QStringLiteral("compareDialog")))
+        dialog->close();
 
     // Verify after Send: after the pause the box is read back and compared with what went out.
     get<QListWidget>(QStringLiteral("ListBox"))->clear();
@@ -315,7 +330,7 @@ TEST_F(CompareAndVerify, TheBoxIsReadWithoutTouchingTheSheetAndEachDifferenceLis
                            QString::fromStdString(difference[0])}));
     // A read that fails says so once, as the engine words it.
     fake->clearSent();
-    key(Qt::CTRL | Qt::Key_D);
+    action("mnuCompare")->trigger();
     button("Disconnect")->click();
     EXPECT_TRUE(log().contains("Reading the box's programming failed: cancelled by Disconnect."))
         << log().join('\n').toStdString();
@@ -344,6 +359,8 @@ TEST_F(Help, TheShortcutsListEveryKeyOfTheMenusAndAboutNamesTheVersion) {
     auto* about = window->findChild<QLabel*>(QStringLiteral("aboutText"));
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(about->text().contains(QLatin1String(kVersionText)));
+    EXPECT_TRUE(about->text().contains(QLatin1String(qVersion())));
+    EXPECT_TRUE(about->text().contains(QLatin1String("MIT")));
 }
 
 }  // namespace
