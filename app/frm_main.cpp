@@ -86,7 +86,10 @@ FrmMain::FrmMain(std::unique_ptr<Socket> socket, QWidget* parent)
     loadForm();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() {
+    // The undo stack says it is clean as it goes; by then the title's parts are gone.
+    m_history->stack().disconnect(this);
+}
 
 QString FrmMain::startTitle() {
     return QStringLiteral("%1%2.%3.%4")
