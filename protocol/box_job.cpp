@@ -9,11 +9,7 @@ namespace zeze {
 namespace {
 
 std::string seconds(Millis duration) {
-    std::string text = std::to_string(static_cast<double>(duration.count()) / 1000.0);
-    text.erase(text.find_last_not_of('0') + 1);
-    if (text.back() == '.')
-        text.pop_back();
-    return text + " s";
+    return secondsText(duration) + " s";
 }
 
 }  // namespace

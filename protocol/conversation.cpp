@@ -24,7 +24,9 @@ std::string fill(const char* pattern, std::size_t number) {
     return fill(pattern, std::to_string(number));
 }
 
-std::string seconds(Millis limit) {
+}  // namespace
+
+std::string secondsText(Millis limit) {
     const auto ms = limit.count();
     if (ms % 1000 == 0)
         return std::to_string(ms / 1000);
@@ -34,10 +36,18 @@ std::string seconds(Millis limit) {
     return text;
 }
 
+namespace {
+
 // Whether `bytes` begins with `header`, or is a beginning of it.
 bool startsLike(std::span<const Byte> bytes, std::span<const Byte> header) {
     const std::size_t n = std::min(bytes.size(), header.size());
     return std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), header.begin());
+}
+
+// A whole status message other than a firmware reply (port and GPI messages, unknown types): four bytes.
+bool isStatusMessage(std::span<const Byte> bytes) {
+    return bytes.size() >= kStatusMessageLength && bytes[0] == kStartByte && bytes[1] == kGroupStatus &&
+           bytes[2] == kCodeData && bytes[3] != kTypeFirmware;
 }
 
 // The first bytes of some message of a known kind.
@@ -111,9 +121,9 @@ std::string Conversation::readFailure(Failure why) const {
         case Failure::Disconnected:
             return "cancelled by Disconnect";
         case Failure::TimedOut:
-            return "no reply within " + seconds(m_limits.replyStart) + " s";
+            return "no reply within " + secondsText(m_limits.replyStart) + " s";
         case Failure::TooSlow:
-            return "the box's reply was not complete within " + seconds(m_limits.replyTotal) + " s";
+            return "the box's reply was not complete within " + secondsText(m_limits.replyTotal) + " s";
         case Failure::SendFailed:
             return "the connection did not take the request";
         case Failure::NoFirmware:
@@ -469,10 +479,10 @@ void Conversation::failDump(Effects& e, Failure why, std::size_t cutBytes) {
             e.lines.push_back(text::kDumpDisconnected);
             break;
         case Failure::TimedOut:
-            e.lines.push_back(fill(text::kDumpTimedOut, seconds(m_limits.replyStart)));
+            e.lines.push_back(fill(text::kDumpTimedOut, secondsText(m_limits.replyStart)));
             break;
         case Failure::TooSlow:
-            e.lines.push_back(fill(text::kDumpTooSlow, seconds(m_limits.replyTotal)));
+            e.lines.push_back(fill(text::kDumpTooSlow, secondsText(m_limits.replyTotal)));
             break;
         case Failure::SendFailed:
             e.lines.push_back(text::kDumpNotTaken);
@@ -489,7 +499,7 @@ void Conversation::failFirmware(Effects& e, Failure why) {
     m_firmwareAskedAt.reset();
     e.firmwareFailed = why;
     if (why == Failure::TooSlow || why == Failure::TimedOut)
-        e.lines.push_back(fill(text::kFirmwareTimedOut, seconds(m_limits.replyStart)));
+        e.lines.push_back(fill(text::kFirmwareTimedOut, secondsText(m_limits.replyStart)));
     else
         e.lines.push_back(text::kFirmwareIncomplete);
     if (!m_firmwareKnown) {
@@ -611,9 +621,7 @@ bool Conversation::beginsAwaitedReply(std::span<const Byte> arrival) const {
     // At the start of the arrival, or behind one status message.
     if (beginsAwaitedReplyAt(arrival, 0) && arrival.size() >= 3)
         return true;
-    const bool status = arrival.size() > kStatusMessageLength && arrival[0] == kStartByte &&
-                        arrival[1] == kGroupStatus && arrival[2] == kCodeData && arrival[3] != kTypeFirmware;
-    return status && arrival.size() >= kStatusMessageLength + 3 &&
+    return isStatusMessage(arrival) && arrival.size() >= kStatusMessageLength + 3 &&
            beginsAwaitedReplyAt(arrival, kStatusMessageLength);
 }
 
@@ -702,9 +710,7 @@ void Conversation::frame(Effects& e, TimePoint now) {
         const std::size_t need = requiredLength(m_held, dumpLength());
         if (need != 0 && m_held.size() < need)
             return;  // a known kind, not complete yet
-        const bool status = need == kStatusMessageLength && m_held.size() >= kStatusMessageLength &&
-                            m_held[3] != kTypeFirmware;
-        if (!status) {
+        if (!isStatusMessage(m_held)) {
             // Everything held is one message: a dump or firmware reply with whatever followed it in
             // its arrival, or bytes of no known kind. Only another dump or firmware reply behind it is
             // read on its own: cut off, its rest would be taken for messages.

@@ -34,6 +34,9 @@ constexpr Millis transferPause(std::uint8_t msgLength) {
     return Millis((kPinCount * msgLength + 77) * 4);
 }
 
+// A limit in seconds as the lines say it: "10", "2.5".
+std::string secondsText(Millis limit);
+
 struct ConversationLimits {
     Millis replyStart{10000};  // an awaited reply must have begun this long after its request
     Millis replyTotal{60000};  // and be complete this long after it, however it trickles
