@@ -4,7 +4,7 @@
 
 #include "app/captions.h"
 #include "cli/input_file.h"
-#include "editing/command_string.h"
+#include "protocol/config_record.h"
 
 namespace zeze {
 namespace {
@@ -31,13 +31,6 @@ ProgramFile programOf(const Sheet& sheet) {
 }
 
 }  // namespace
-
-ConfigValues canonicalValuesOf(const Sheet& sheet) {
-    ConfigValues values = configValuesOf(sheet);
-    for (PinRow& pin : values.pins)
-        pin.command = NormalizeCommand(pin.command);
-    return values;
-}
 
 SheetFileRead readSheetFile(const QString& path) {
     cli::CliIo io;  // no standard input: a dialog never names "-"

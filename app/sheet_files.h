@@ -19,9 +19,6 @@ struct SheetFileRead {
 
 SheetFileRead readSheetFile(const QString& path);
 
-// The sheet's programming with every command in canonical form, as a download or a file carries it.
-ConfigValues canonicalValuesOf(const Sheet& sheet);
-
 // Writes the sheet's programming, commands in canonical form, whole or not at all. The pin size is the
 // sheet's, or 55 when a command needs it. The refusal line, or empty on success.
 QString writeSheetFile(const QString& path, const Sheet& sheet);

@@ -232,11 +232,16 @@ EncodeResult EncodeConfigMessage(const ConfigValues& values, std::uint8_t msgLen
     return result;
 }
 
-EncodeResult BuildDownload(Sheet& sheet) {
-    const std::uint8_t msgLength = msgLengthForFirmware(sheet.FirmwareVersion);
+ConfigValues canonicalValuesOf(const Sheet& sheet) {
     ConfigValues values = configValuesOf(sheet);
     for (PinRow& pin : values.pins)
         pin.command = NormalizeCommand(pin.command);
+    return values;
+}
+
+EncodeResult BuildDownload(Sheet& sheet) {
+    const std::uint8_t msgLength = msgLengthForFirmware(sheet.FirmwareVersion);
+    ConfigValues values = canonicalValuesOf(sheet);
     EncodeResult result = EncodeConfigMessage(values, msgLength);
     if (!result.ok())
         return result;  // validated before the sheet is touched

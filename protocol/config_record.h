@@ -58,6 +58,8 @@ struct ConfigValues {
 
 ConfigValues configValuesOf(const Sheet& sheet);
 void applyConfigValues(Sheet& sheet, const ConfigValues& values);
+// The values as a download carries them: every command in its canonical form.
+ConfigValues canonicalValuesOf(const Sheet& sheet);
 
 // Reads a configuration message (header included) with pin slots of msgLength bytes by the reading
 // rules: any non-zero flag is set, byte counts above msgLength are capped, a speed code above 6 gives
