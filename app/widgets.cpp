@@ -177,6 +177,19 @@ GestureLabel::GestureLabel(const QString& text, QWidget* parent) : QLabel(text, 
     setFocusPolicy(Qt::TabFocus);
 }
 
+void GestureLabel::takeFocusOnceShown() {
+    setFocusPolicy(Qt::NoFocus);
+    m_focusOnceShown = true;
+}
+
+void GestureLabel::showEvent(QShowEvent* event) {
+    QLabel::showEvent(event);
+    if (m_focusOnceShown) {
+        m_focusOnceShown = false;
+        setFocusPolicy(Qt::TabFocus);
+    }
+}
+
 void GestureLabel::activate(Qt::MouseButton button) {
     emit pressed(button);
     if (button == Qt::LeftButton)

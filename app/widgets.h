@@ -47,6 +47,12 @@ class GestureLabel : public QLabel {
     // What a press of `button` does, followed for the left button by the click it completes.
     void activate(Qt::MouseButton button);
 
+    // QLabel gives a label that takes the focus a rich-text document of its own, laid out again at every
+    // change of text, font or size while a window opens. Called once the label's place in the tab order
+    // is set (which needs it to take the focus), this keeps it from taking the focus until it is first
+    // shown; nothing can be tabbed to before then, and the tab order stays.
+    void takeFocusOnceShown();
+
   signals:
     void clicked();
     void pressed(Qt::MouseButton button);
@@ -56,9 +62,11 @@ class GestureLabel : public QLabel {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     bool m_leftDown = false;
+    bool m_focusOnceShown = false;
 };
 
 // The read-only box that shows the connection state. Screen readers meet it as a status bar named by its

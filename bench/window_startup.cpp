@@ -13,10 +13,12 @@
 #include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -30,7 +32,9 @@
 
 namespace {
 
-// The widgets of the window, counted: labels, boxes, editable lists, ticks, buttons.
+// The widgets of the window, counted: labels, boxes, editable lists, ticks, buttons (two of them, two
+// boxes, a label and a tick hidden), the frame's and the buttons' own fonts, and five menus holding
+// seventeen items with their keys.
 std::unique_ptr<QMainWindow> bareWindow() {
     auto window = std::make_unique<QMainWindow>();
     auto* central = new QWidget;
@@ -38,20 +42,27 @@ std::unique_ptr<QMainWindow> bareWindow() {
     auto* list = new QListWidget;
     layout->addWidget(list, 0, 0);
     auto* frame = new QGroupBox(QStringLiteral("Zeze Programming"));
+    QFont frameFont = window->font();
+    frameFont.setPointSizeF(frameFont.pointSizeF() * 12.0 / 8.25);
+    frameFont.setBold(true);
+    frame->setFont(frameFont);
     auto* grid = new QGridLayout(frame);
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     auto* inner = new QWidget;
+    inner->setFont(window->font());
     auto* cells = new QGridLayout(inner);
     int cell = 0;
-    auto add = [&](QWidget* widget) {
+    auto add = [&](QWidget* widget, bool hidden = false) {
         cells->addWidget(widget, cell / 16, cell % 16);
         ++cell;
+        if (hidden)
+            widget->hide();
     };
     for (int i = 0; i < 56; ++i)
-        add(new QLabel(QStringLiteral("Pin %1").arg(i)));
+        add(new QLabel(QStringLiteral("Pin %1").arg(i)), i == 0);
     for (int i = 0; i < 22; ++i)
-        add(new QLineEdit(QStringLiteral("192")));
+        add(new QLineEdit(QStringLiteral("192")), i < 2);
     for (int i = 0; i < 33; ++i) {
         auto* combo = new QComboBox;
         combo->setEditable(true);
@@ -59,16 +70,26 @@ std::unique_ptr<QMainWindow> bareWindow() {
         add(combo);
     }
     for (int i = 0; i < 122; ++i)
-        add(new QCheckBox);
-    for (int i = 0; i < 6; ++i)
-        add(new QPushButton(QStringLiteral("Send to Zeze")));
+        add(new QCheckBox, i == 0);
+    QFont buttonFont = window->font();
+    buttonFont.setPointSizeF(buttonFont.pointSizeF() * 9.75 / 8.25);
+    for (int i = 0; i < 6; ++i) {
+        auto* button = new QPushButton(QStringLiteral("Send to Zeze"));
+        button->setFont(buttonFont);
+        add(button, i < 2);
+    }
     scroll->setWidget(inner);
     grid->addWidget(scroll);
     layout->addWidget(frame, 1, 0);
     window->setCentralWidget(central);
-    QMenu* menu = window->menuBar()->addMenu(QStringLiteral("Options"));
-    for (const char* item : {"1 Machine", "4 Machines", "Gang", "Read Short"})
-        menu->addAction(QLatin1String(item));
+    int key = 0;
+    for (const int items : {4, 5, 2, 4, 2}) {
+        QMenu* menu = window->menuBar()->addMenu(QStringLiteral("Options"));
+        for (int i = 0; i < items; ++i) {
+            QAction* action = menu->addAction(QStringLiteral("Item %1").arg(i));
+            action->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_A + key++)));
+        }
+    }
     window->show();
     return window;
 }
