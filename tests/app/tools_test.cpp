@@ -7,14 +7,11 @@
 
 #include <QDialog>
 #include <QFile>
-#include <QFileDialog>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include "progfile/program_file.h"
 #include "protocol/config_diff.h"
@@ -52,38 +49,10 @@ class ToolsTest : public WindowTest {
         chooseFile(path, [&] { action(item)->trigger(); });
     }
     void chooseFile(const QString& path, const std::function<void()>& open) {
-        answerFileDialog(path);
+        drive::answerFileDialog(window.get(), path);
         open();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
-    // Chooses `path` in the next file dialog as soon as it opens; a question after it is a failure.
-    void answerFileDialog(const QString& path) {
-        auto* poll = new QTimer(window.get());
-        poll->setInterval(10);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr)
-                return;
-            poll->stop();
-            poll->deleteLater();
-            // A question asked inside accept() is met by a timer of its own.
-            QTimer::singleShot(500, [] {
-                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                    ADD_FAILURE() << "asked: " << box->text().toStdString();
-                    box->reject();
-                }
-            });
-            // selectFile() leaves the name box alone while it has the focus: type into it as the operator
-            // would.
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            if (name != nullptr)
-                name->setText(path);
-            else
-                dialog->selectFile(path);
-            static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own, which checks the name
-        });
-        poll->start();
     }
     void key(QKeyCombination combination) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(),

@@ -12,11 +12,7 @@
 
 #include "cli/zeze_cli.h"
 #include "e2e/sim_process.h"
-
-// Failures show the text, not the UTF-16 code units.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
+#include "support/qt_print.h"
 
 namespace zeze::cli::test {
 

@@ -1,5 +1,6 @@
 // Driving the real main window in tests: controls reached by name, the Activity log read, boxes typed
-// into as the operator does, and the states of the transfer buttons and the connection box.
+// into as the operator does, file dialogs answered, and the states of the transfer buttons and the
+// connection box.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,31 +9,20 @@
 #include <stdexcept>
 #include <string>
 
+#include <QApplication>
 #include <QByteArray>
 #include <QColor>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 
-// Readable failure messages for the Qt values the tests compare.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& lines, std::ostream* out) {
-    *out << "{";
-    for (const QString& line : lines)
-        *out << "\n  \"" << line.toStdString() << '"';
-    *out << " }";
-}
-inline void PrintTo(const QByteArray& data, std::ostream* out) {
-    *out << data.size() << " bytes: " << data.left(16).toHex(' ').toStdString();
-}
-inline void PrintTo(const QColor& colour, std::ostream* out) {
-    *out << colour.name().toStdString();
-}
+#include "support/qt_print.h"
 
 namespace zeze::drive {
 
@@ -86,6 +76,36 @@ inline bool transferWaiting(const QWidget& window) {
     const auto* dump = control<QPushButton>(window, QStringLiteral("cmd_Dump_Request"));
     return !download->isEnabled() && !dump->isEnabled() && download->text() == "Wait..." &&
            dump->text() == "Wait...";
+}
+
+// Chooses `path` in the next file dialog as soon as it opens (polled from a timer of `owner`, since the
+// dialog runs its own event loop); a question after it is a failure.
+inline void answerFileDialog(QObject* owner, const QString& path) {
+    auto* poll = new QTimer(owner);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        // A question asked inside accept() is met by a timer of its own.
+        QTimer::singleShot(500, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                ADD_FAILURE() << "asked: " << box->text().toStdString();
+                box->reject();
+            }
+        });
+        // selectFile() leaves the name box alone while it has the focus: type into it as the operator
+        // would.
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name != nullptr)
+            name->setText(path);
+        else
+            dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own, which checks the name
+    });
+    poll->start();
 }
 
 }  // namespace zeze::drive
