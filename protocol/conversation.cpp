@@ -3,6 +3,7 @@
 #include "protocol/conversation.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "protocol/config_record.h"
 #include "protocol/conversation_text.h"
@@ -54,6 +55,12 @@ bool isStatusMessage(std::span<const Byte> bytes) {
 bool startsLikeMessage(std::span<const Byte> bytes) {
     return bytes.size() >= 3 && bytes[0] == kStartByte && bytes[1] <= kGroupProgramming &&
            bytes[2] == kCodeData;
+}
+
+// Bytes that are, or may grow into, the first bytes of some message of a known kind.
+bool mayStartMessage(std::span<const Byte> bytes) {
+    return (bytes.empty() || bytes[0] == kStartByte) && (bytes.size() < 2 || bytes[1] <= kGroupProgramming) &&
+           (bytes.size() < 3 || bytes[2] == kCodeData);
 }
 
 bool startsWithWhole(std::span<const Byte> bytes, std::span<const Byte> header) {
@@ -246,6 +253,7 @@ void Conversation::endConnection(Effects& e, Failure why) {
     m_candidate.reset();
     m_discarding = false;
     m_discardUntilReply = false;
+    m_outOfStep = false;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -397,7 +405,7 @@ void Conversation::askFirmwareIfNeeded(Effects& e, TimePoint now) {
 void Conversation::beforeRequest() {
     // The box answers requests in order. The rest of a message given up may still be on its way, ahead
     // of the answer to this request, or may never come: see arrived().
-    if (m_discarding)
+    if (m_discarding && !m_outOfStep)
         m_discardUntilReply = true;
 }
 
@@ -439,15 +447,18 @@ void Conversation::releaseHeld(Effects& e, TimePoint now) {
     if (m_downloadHeld) {
         sendDownload(e, now);
     } else if (m_awaitingDump && !m_dumpAskedAt) {
-        // Not while a message is still arriving, for a while: its rest would run into the answer.
-        if (!m_held.empty()) {
+        // Not while a message is still arriving, or the line is out of step, for a while: what is still
+        // coming would run into the answer.
+        if (!m_held.empty() || m_outOfStep) {
             if (!m_lineWaitEnds)
                 m_lineWaitEnds = now + m_limits.silence;
             if (now < *m_lineWaitEnds)
                 return;
-            giveUpHeld(e, now);  // and its rest is discarded
-            if (!m_awaitingDump || m_dumpAskedAt)
-                return;
+            if (!m_held.empty()) {
+                giveUpHeld(e, now);  // and its rest is discarded
+                if (!m_awaitingDump || m_dumpAskedAt)
+                    return;
+            }
         }
         m_lineWaitEnds.reset();
         sendDump(e, now);
@@ -565,8 +576,10 @@ Effects Conversation::advance(TimePoint now) {
     }
     if (!m_held.empty() && now >= m_lastByte + m_limits.silence)
         giveUpHeld(e, now);
-    if (m_discarding && m_discardEndsOnSilence && now >= m_lastByte + m_limits.silence)
-        endDiscarding(e, m_discarded > 0 ? text::kTailDiscardedQuiet : nullptr);
+    if (m_discarding && m_discardEndsOnSilence && now >= m_lastByte + m_limits.silence) {
+        const char* line = m_outOfStep ? text::kOutOfStepDiscarded : text::kTailDiscardedQuiet;
+        endDiscarding(e, m_discarded > 0 ? line : nullptr);
+    }
     if (const auto due = firmwareDeadline(); due && now >= *due) {
         const bool begun = heldIsAwaitedReply();
         if (begun)
@@ -645,6 +658,7 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
         m_frameLength = m_firmwareKnown ? dumpReadLength(m_sheet) : kLongMsgLength;
     if (m_discarding)
         bytes = discard(e, bytes);
+    m_arrivalStart = m_held.size();
     m_held.insert(m_held.end(), bytes.begin(), bytes.end());
     // Once the awaited dump has begun, its whole-reply limit applies, however it is framed after.
     m_dumpBegun = m_dumpBegun || (m_awaitingDump && m_dumpAskedAt && startsWithWhole(m_held, kConfigHeader));
@@ -688,8 +702,14 @@ std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> by
         return {};
     const bool endsHere = candidate.size() == whole;
     const bool restFirst = !endsHere && seen && beginsAwaitedReplyAt(candidate, after);
-    if (!endsHere && !restFirst && !seen && !startsLikeMessage(candidate.subspan(whole)))
-        return {};  // not yet decided
+    if (!endsHere && !restFirst && !startsLikeMessage(candidate.subspan(whole))) {
+        if (!seen)
+            return {};  // not yet decided
+        // Neither reading holds: no header where the rest would end, no message behind the answer.
+        m_discarded += candidate.size();
+        loseStep(m_lastByte);
+        return {};
+    }
     std::vector<Byte> answer;
     answer.swap(*m_candidate);
     m_candidate.reset();
@@ -719,6 +739,15 @@ void Conversation::frame(Effects& e, TimePoint now) {
             if (need != 0 && startsWithWhole(m_held, kConfigHeader) && m_firmwareKnown)
                 whole = std::max(whole, configMessageSize(msgLengthForFirmware(m_sheet.FirmwareVersion)));
             std::size_t end = m_held.size();
+            if (need != 0 && end > whole && m_arrivalStart > 0 &&
+                !mayStartMessage(std::span<const Byte>(m_held).subspan(whole))) {
+                // Put together from several arrivals, it ends inside the last one with bytes of no
+                // known kind behind it: its header was a look-alike inside some other message's bytes,
+                // or its beginning the head of a message whose rest never came. (One arrival longer
+                // than its message is read as that message.)
+                dropOutOfStep(e, now);
+                return;
+            }
             if (need != 0 && end > whole &&
                 (startsLike(std::span<const Byte>(m_held).subspan(whole), kConfigHeader) ||
                  startsLike(std::span<const Byte>(m_held).subspan(whole), kFirmwareHeader)) &&
@@ -738,6 +767,16 @@ void Conversation::frame(Effects& e, TimePoint now) {
                 m_lastByte = now;
             }
             handleMessage(e, message);
+            m_arrivalStart = 0;
+            if (need == 0 && message.front() != kStartByte) {
+                // Every message begins with the start byte: these bytes are the middle of one, and the
+                // box's messages are out of step with the framing. (A message of a kind unknown here,
+                // start byte first, leaves the framing as it is.)
+                m_held.clear();
+                m_discarded = 0;
+                loseStep(now);
+                return;
+            }
             if (m_held.empty())
                 return;
             continue;
@@ -837,12 +876,41 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
     releaseHeld(e, now);
 }
 
+void Conversation::dropOutOfStep(Effects& e, TimePoint now) {
+    const std::size_t dropped = m_held.size();
+    const bool awaitedDump = m_awaitingDump && m_dumpAskedAt && startsLike(m_held, kConfigHeader);
+    const bool awaitedFirmware = m_firmwareAskedAt && startsLike(m_held, kFirmwareHeader);
+    e.lines.push_back(fill(text::kNotFramed, dropped));
+    m_held.clear();
+    m_arrivalStart = 0;
+    m_discarded = 0;
+    loseStep(now);
+    if (awaitedDump)
+        failDump(e, Failure::GaveUp, dropped);
+    if (awaitedFirmware)
+        failFirmware(e, Failure::GaveUp);
+}
+
+void Conversation::loseStep(TimePoint now) {
+    // A header inside what follows may be the middle of a message (a look-alike in its command bytes):
+    // nothing is believed until the line has been quiet, and no request's answer is looked for in it.
+    m_discarding = true;
+    m_discardEndsOnSilence = true;
+    m_discardQuiet = false;
+    m_discardUntilReply = false;
+    m_candidate.reset();
+    m_outOfStep = true;
+    m_discardLeft = std::numeric_limits<std::size_t>::max();
+    m_lastByte = now;
+}
+
 void Conversation::endDiscarding(Effects& e, const char* line) {
     if (line && !m_discardQuiet)
         e.lines.push_back(fill(line, m_discarded));
     m_discarding = false;
     m_discardQuiet = false;
     m_discardUntilReply = false;
+    m_outOfStep = false;
     m_candidate.reset();
     m_discardLeft = 0;
     m_discarded = 0;

@@ -144,6 +144,8 @@ class Conversation {
     void frame(Effects& e, TimePoint now);
     void handleMessage(Effects& e, std::span<const Byte> message);
     void giveUpHeld(Effects& e, TimePoint now);
+    void dropOutOfStep(Effects& e, TimePoint now);
+    void loseStep(TimePoint now);
     void endDiscarding(Effects& e, const char* line);
     bool heldIsAwaitedReply() const;
     bool beginsAwaitedReply(std::span<const Byte> arrival) const;
@@ -178,6 +180,7 @@ class Conversation {
     // Framing of what the box sends
     std::vector<Byte> m_held;
     std::uint8_t m_frameLength = kShortMsgLength;  // dump size of what is held
+    std::size_t m_arrivalStart = 0;                // where in what is held the latest arrival begins
     TimePoint m_lastByte{};
     bool m_discarding = false;
     bool m_discardEndsOnSilence = false;
@@ -189,6 +192,8 @@ class Conversation {
     std::optional<std::vector<Byte>> m_candidate;
     std::size_t m_candidateRestLeft = 0;
     std::size_t m_discarded = 0;
+    // Bytes of no known kind came: everything is discarded until the line is quiet.
+    bool m_outOfStep = false;
 };
 
 }  // namespace zeze

@@ -41,10 +41,15 @@ inline constexpr char kDumpUnasked[] = "%1 arrived unasked: the sheet is unchang
 // %1: number of bytes dropped
 inline constexpr char kPartialDropped[] = "Dropped %1 bytes from the box: the message was never completed.";
 // %1: number of bytes discarded
+inline constexpr char kNotFramed[] =
+    "Dropped %1 bytes from the box: no message ended where its kind says, so none was read.";
 inline constexpr char kTailDiscardedQuiet[] =
     "Discarded %1 more bytes of the dropped message; the line is quiet again.";
 inline constexpr char kTailDiscardedWhole[] = "Discarded %1 more bytes: the rest of the dropped message.";
 inline constexpr char kTailDiscardedRequest[] = "Discarded %1 more bytes of the dropped message.";
+inline constexpr char kOutOfStepDiscarded[] =
+    "Discarded %1 more bytes until the line was quiet: the box's messages were out of step, so where the "
+    "next one began could not be told.";
 
 // %1: why a read that leaves the sheet alone (compare, verify) ended without the box's programming
 inline constexpr char kReadFailed[] = "Reading the box's programming failed: %1.";

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <iterator>
 #include <vector>
 
 #include "editing/command_string.h"
@@ -705,6 +706,11 @@ class Session {
 }  // namespace
 }  // namespace zeze::sim
 
+// Seeds beyond the usual range that once failed, run with every range: boxes whose messages fall out
+// of step (cut and repeated dumps) until a look-alike header inside record bytes appears where a reply
+// is awaited.
+constexpr std::uint64_t kFoundSeeds[] = {1477101, 1616866, 3178482, 3698529};
+
 int main(int argc, char** argv) {
     using namespace zeze::sim;
     std::uint64_t first = 1;
@@ -731,7 +737,12 @@ int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
     std::uint64_t steps = 0;
     std::uint64_t failed = 0;
-    for (std::uint64_t seed = first; seed < first + sessions; ++seed) {
+    std::vector<std::uint64_t> seeds;
+    if (!verbose || sessions > 1)
+        seeds.assign(std::begin(kFoundSeeds), std::end(kFoundSeeds));
+    for (std::uint64_t seed = first; seed < first + sessions; ++seed)
+        seeds.push_back(seed);
+    for (const std::uint64_t seed : seeds) {
         Session session(seed, verbose);
         try {
             session.run();
@@ -747,10 +758,10 @@ int main(int argc, char** argv) {
         steps += session.steps();
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("%llu sessions from seed %llu, %llu steps checked in %.1f s\n",
+    std::printf("%llu sessions from seed %llu and %zu found before, %llu steps checked in %.1f s\n",
                 static_cast<unsigned long long>(sessions), static_cast<unsigned long long>(first),
-                static_cast<unsigned long long>(steps), seconds);
-    std::printf("%llu passed, %llu failed\n", static_cast<unsigned long long>(sessions - failed),
+                seeds.size() - sessions, static_cast<unsigned long long>(steps), seconds);
+    std::printf("%llu passed, %llu failed\n", static_cast<unsigned long long>(seeds.size() - failed),
                 static_cast<unsigned long long>(failed));
     return failed == 0 ? 0 : 1;
 }

@@ -128,6 +128,49 @@ TEST(Conversation, TheTailOfACutDumpIsNeverReadAsAFirmwareReplyAtAnyDelay) {
     EXPECT_EQ(s.sheet.GPIMsgLength, 55);
 }
 
+TEST(Conversation, OutOfStepNoHeaderIsBelievedUntilTheLineIsQuiet) {
+    Session s;
+    s.connect();
+    // Bytes that begin with no start byte are the middle of a message: a firmware look-alike right
+    // behind them is not a firmware reply, and a Get waits for the line to be quiet before it asks.
+    s.arrive(bytes("00 00 0A 0A"));
+    s.get();
+    EXPECT_TRUE(s.sent.empty());
+    s.at(1s);
+    s.arrive(join(bytes("FF 00 00 05 00 02"), std::vector<Byte>(100, 0)));
+    EXPECT_EQ(s.sheet.FirmwareVersion, 0x020A);
+    s.at(2s);
+    EXPECT_EQ(s.sent, std::vector<std::vector<Byte>>{kDumpRequest});
+    EXPECT_EQ(s.lines,
+              (std::vector<std::string>{
+                  "Unknown message.",
+                  "Discarded 106 more bytes until the line was quiet: the box's messages were out of "
+                  "step, so where the next one began could not be told."}));
+    s.arrive(longDump());
+    EXPECT_EQ(s.command(0), "20 01 21");
+
+    // A dump put together from several arrivals that ends inside the last one, with no message behind
+    // it, is no dump: here the head of a dump whose rest never came, then a whole one.
+    s.lines.clear();
+    s.sheet.pins[0].command = "7E";
+    s.get();
+    const std::vector<Byte> dump = longDump();
+    s.arrive({dump.begin(), dump.begin() + 600});
+    s.arrive(dump);
+    EXPECT_EQ(s.lines,
+              (std::vector<std::string>{
+                  "Dropped 2048 bytes from the box: no message ended where its kind says, so none was "
+                  "read.",
+                  "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged."}));
+    EXPECT_EQ(s.command(0), "7E");
+    // One arrival longer than its message is still read as that message.
+    s.at(2s);
+    s.get();
+    s.arrive(join(dump, std::vector<Byte>(52, 0)));
+    EXPECT_EQ(s.lines.back(), "Dump data, 1500 bytes");
+    EXPECT_EQ(s.command(0), "20 01 21");
+}
+
 TEST(Conversation, AChattyBoxNeitherKeepsDiscardingNorDelaysTheLimit) {
     Session s;
     s.connect();
