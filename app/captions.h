@@ -86,6 +86,9 @@ inline constexpr char kAboutText[] =
 inline constexpr char kFileFilter[] = "Programming files (*.json *.bin);;All files (*)";
 inline constexpr char kOpenTitle[] = "Open Programming";
 inline constexpr char kSaveTitle[] = "Save Programming";
+// %1: the file's name
+inline constexpr char kUnsavedText[] = "The programming in %1 has changes that are not saved.";
+inline constexpr char kUnsavedQuestion[] = "Save them before closing?";
 inline constexpr char kJsonSuffix[] = ".json";
 inline constexpr char kRecordSuffix[] = ".bin";
 // %1 the file name: the window title's first part when the sheet has a file

@@ -51,6 +51,8 @@ class FrmMain : public QMainWindow {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Changes to the programming of a named file are not lost silently: closing asks first.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     enum class PendingRead { None, Compare, Verify };

@@ -1,9 +1,12 @@
 // frmMain's tools around the sheet: programming files, undo and redo, and comparing the sheet or what
 // was sent with what the box holds.
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "app/captions.h"
@@ -90,6 +93,24 @@ bool FrmMain::saveTo(const QString& path) {
     m_history->markSaved();
     updateTitle();
     return true;
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    // Without a file there is nothing to save to, and the window closes as it always has.
+    if (!m_filePath.isEmpty() && isWindowModified()) {
+        QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+                        QString(text::kUnsavedText).arg(QFileInfo(m_filePath).fileName()),
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+        box.setObjectName(QStringLiteral("unsavedDialog"));
+        box.setInformativeText(text::kUnsavedQuestion);
+        box.setDefaultButton(QMessageBox::Save);
+        const int answer = box.exec();
+        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !onSave())) {
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -141,6 +142,40 @@ TEST_F(Files, SaveOpenAndNewKeepTheProgrammingAndTheTitleNamesTheFile) {
         log().last().startsWith("Couldn't save " + dir.filePath("refused.json") + ": network.gateway"))
         << log().last().toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("refused.json")));
+}
+
+TEST_F(Files, ClosingAsksOnlyAboutUnsavedChangesToANamedFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("rack.json");
+    auto closeAnswering = [&](QMessageBox::StandardButton button) {
+        QString asked;
+        drive::whenModalOpens<QMessageBox>(window.get(), [&asked, button](QMessageBox* box) {
+            asked = box->text();
+            box->button(button)->click();
+        });
+        window->close();
+        return asked;
+    };
+    typeInto(command(0), "7e");
+    chooseFile(path, "mnuSaveAs");
+    typeInto(command(0), "7f");
+    EXPECT_EQ(closeAnswering(QMessageBox::Cancel),
+              "The programming in rack.json has changes that are not saved.");
+    EXPECT_TRUE(window->isVisible());
+    closeAnswering(QMessageBox::Save);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(readFile(path).file->values.pins[0].command, "7F");
+
+    // Saved, or with no file at all, the window closes without a question.
+    window->show();
+    EXPECT_EQ(closeAnswering(QMessageBox::Cancel), QString());
+    EXPECT_FALSE(window->isVisible());
+    window->show();
+    action("mnuNew")->trigger();
+    typeInto(command(0), "7e");
+    EXPECT_EQ(closeAnswering(QMessageBox::Cancel), QString());
+    EXPECT_FALSE(window->isVisible());
 }
 
 using Undo = ToolsTest;

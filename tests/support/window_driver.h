@@ -78,17 +78,26 @@ inline bool transferWaiting(const QWidget& window) {
            dump->text() == "Wait...";
 }
 
-// Chooses `path` in the next file dialog as soon as it opens (polled from a timer of `owner`, since the
-// dialog runs its own event loop); a question after it is a failure.
-inline void answerFileDialog(QObject* owner, const QString& path) {
+// Calls `answer` with the next modal window of type T as soon as it opens (polled from a timer of
+// `owner`, since a modal window runs its own event loop).
+template <typename T, typename Answer>
+void whenModalOpens(QObject* owner, Answer answer) {
     auto* poll = new QTimer(owner);
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr)
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
+        auto* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (modal == nullptr)
             return;
         poll->stop();
         poll->deleteLater();
+        answer(modal);
+    });
+    poll->start();
+}
+
+// Chooses `path` in the next file dialog; a question after it is a failure.
+inline void answerFileDialog(QObject* owner, const QString& path) {
+    whenModalOpens<QFileDialog>(owner, [path](QFileDialog* dialog) {
         // A question asked inside accept() is met by a timer of its own.
         QTimer::singleShot(500, [] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -105,7 +114,6 @@ inline void answerFileDialog(QObject* owner, const QString& path) {
             dialog->selectFile(path);
         static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own, which checks the name
     });
-    poll->start();
 }
 
 }  // namespace zeze::drive
