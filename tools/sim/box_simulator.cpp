@@ -174,6 +174,10 @@ void BoxSimulator::handle(const Inbound& message) {
 }
 
 void BoxSimulator::storeDownload(const std::vector<Byte>& message) {
+    if (m_options.keepProgramming) {
+        emit logLine("download " + bytesText(message.size()) + " not stored (--keep)");
+        return;
+    }
     const auto before = ReadConfigRecord(m_programming, m_msgLength);
     const auto after = ReadConfigRecord(message, m_msgLength);
     m_programming = message;

@@ -32,6 +32,7 @@ constexpr OptionEntry kOptions[] = {
     {"stall", "MS",
      "the quiet gap: after MS without a new byte an\nunfinished request is given up and a download is "
      "over,\nstored if it has the right size (default 500)"},
+    {"keep", nullptr, "store no download: a box whose store has failed\nkeeps the programming it holds"},
     {"help", nullptr, "this help"},
     {"version", nullptr, "the program version"},
 };
@@ -138,6 +139,7 @@ int main(int argc, char** argv) {
     options.chunkSize = *chunk;
     options.chunkDelayMs = *delay;
     options.stallMs = *stall;
+    options.keepProgramming = parser.isSet(QStringLiteral("keep"));
 
     // Each box holds a listening socket and a client's: a thousand boxes need more than the default.
     const long openFiles = zeze::raiseOpenFileLimit();

@@ -23,6 +23,8 @@ struct SimOptions {
     // is over. It must stay below the tool's pause after a download (over 3 s), or the next request
     // would be taken as part of the download.
     int stallMs = kDefaultStallMs;
+    // A box whose store has failed: downloads are taken and logged, and the programming stays as it was.
+    bool keepProgramming = false;
 };
 
 // "M.mm": the major number, a dot and the minor number written with two or three digits, each 0..255.
