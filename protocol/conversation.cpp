@@ -250,6 +250,7 @@ void Conversation::endConnection(Effects& e, Failure why) {
     m_lastSent = Sent::Nothing;
     // Nothing more comes on this connection: a message begun on it can never be completed.
     m_held.clear();
+    m_altStart.reset();
     m_candidate.reset();
     m_discarding = false;
     m_discardUntilReply = false;
@@ -571,11 +572,19 @@ Effects Conversation::advance(TimePoint now) {
     if (m_candidate && now >= m_lastByte + m_limits.silence) {
         // The line is quiet: what began like the answer is read as the answer, whole or given up.
         m_held.swap(*m_candidate);
+        m_altStart.reset();
         endDiscarding(e, m_discarded > 0 ? text::kTailDiscardedRequest : nullptr);
         frame(e, now);
     }
-    if (!m_held.empty() && now >= m_lastByte + m_limits.silence)
-        giveUpHeld(e, now);
+    if (!m_held.empty() && now >= m_lastByte + m_limits.silence) {
+        if (m_altStart) {
+            // The second reading never ended where an arrival did: the first is read as any other.
+            m_altStart.reset();
+            frame(e, now);
+        }
+        if (!m_held.empty())
+            giveUpHeld(e, now);
+    }
     if (m_discarding && m_discardEndsOnSilence && now >= m_lastByte + m_limits.silence) {
         const char* line = m_outOfStep ? text::kOutOfStepDiscarded : text::kTailDiscardedQuiet;
         endDiscarding(e, m_discarded > 0 ? line : nullptr);
@@ -593,6 +602,7 @@ Effects Conversation::advance(TimePoint now) {
         if (begun) {
             e.lines.push_back(fill(text::kPartialDropped, m_held.size()));
             m_held.clear();
+            m_altStart.reset();
             // The rest is discarded as that of any message given up.
             m_discarding = true;
             m_discardQuiet = false;
@@ -658,6 +668,8 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
         m_frameLength = m_firmwareKnown ? dumpReadLength(m_sheet) : kLongMsgLength;
     if (m_discarding)
         bytes = discard(e, bytes);
+    if (!m_altStart && startsWithWhole(m_held, kConfigHeader) && startsWithWhole(bytes, kConfigHeader))
+        m_altStart = m_held.size();
     m_arrivalStart = m_held.size();
     m_held.insert(m_held.end(), bytes.begin(), bytes.end());
     // Once the awaited dump has begun, its whole-reply limit applies, however it is framed after.
@@ -675,6 +687,7 @@ std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> by
     if (m_discardUntilReply && !m_candidate && beginsAwaitedReply(bytes)) {
         m_candidate.emplace();
         m_candidateRestLeft = m_discardLeft;
+        m_candidateArrivals.clear();
     }
     if (!m_candidate) {
         const std::size_t take = std::min(bytes.size(), m_discardLeft);
@@ -684,6 +697,7 @@ std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> by
             endDiscarding(e, m_discardQuiet ? nullptr : text::kTailDiscardedWhole);
         return bytes.subspan(take);
     }
+    m_candidateArrivals.push_back(m_candidate->size());
     m_candidate->insert(m_candidate->end(), bytes.begin(), bytes.end());
     const std::span<const Byte> candidate(*m_candidate);
     const std::size_t rest = m_candidateRestLeft;
@@ -700,8 +714,16 @@ std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> by
     const bool seen = candidate.size() >= after + kConfigHeader.size();
     if (candidate.size() < whole)
         return {};
-    const bool endsHere = candidate.size() == whole;
-    const bool restFirst = !endsHere && seen && beginsAwaitedReplyAt(candidate, after);
+    // Where the rest would end an arrival begins, and only whole status messages follow to the end:
+    // the box wrote those messages one by one, and the answer is still to come. (Read as the answer,
+    // they would have cut it at every one of their own boundaries.)
+    const bool restEndsAnArrival =
+        rest > 0 &&
+        std::find(m_candidateArrivals.begin(), m_candidateArrivals.end(), rest) != m_candidateArrivals.end();
+    const bool onlyStatusAfterRest = restEndsAnArrival && after == candidate.size() && after > rest;
+    const bool endsHere = candidate.size() == whole && !onlyStatusAfterRest;
+    const bool restFirst =
+        onlyStatusAfterRest || (!endsHere && seen && beginsAwaitedReplyAt(candidate, after));
     if (!endsHere && !restFirst && !startsLikeMessage(candidate.subspan(whole))) {
         if (!seen)
             return {};  // not yet decided
@@ -722,6 +744,7 @@ std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> by
         endDiscarding(e, m_discarded > 0 ? text::kTailDiscardedRequest : nullptr);
     }
     m_held = std::move(answer);
+    m_altStart.reset();
     return {};
 }
 
@@ -738,6 +761,23 @@ void Conversation::frame(Effects& e, TimePoint now) {
             std::size_t whole = need;
             if (need != 0 && startsWithWhole(m_held, kConfigHeader) && m_firmwareKnown)
                 whole = std::max(whole, configMessageSize(msgLengthForFirmware(m_sheet.FirmwareVersion)));
+            if (m_altStart && m_held.size() != whole && startsWithWhole(m_held, kConfigHeader)) {
+                // An arrival began with a dump's header inside this dump: that header is a look-alike
+                // in its command bytes (the split fell just before it), or this dump's head was cut
+                // and the box began another. A box writes each message whole, so the reading that
+                // ends where an arrival ends is the box's; while the second may still, it waits.
+                const std::size_t alt = *m_altStart;
+                if (m_held.size() < alt + whole)
+                    return;
+                if (m_held.size() == alt + whole) {
+                    e.lines.push_back(fill(text::kPartialDropped, alt));
+                    m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(alt));
+                    m_arrivalStart = m_arrivalStart > alt ? m_arrivalStart - alt : 0;
+                    m_altStart.reset();
+                    continue;
+                }
+            }
+            m_altStart.reset();
             std::size_t end = m_held.size();
             if (need != 0 && end > whole && m_arrivalStart > 0 &&
                 !mayStartMessage(std::span<const Byte>(m_held).subspan(whole))) {
@@ -773,6 +813,7 @@ void Conversation::frame(Effects& e, TimePoint now) {
                 // box's messages are out of step with the framing. (A message of a kind unknown here,
                 // start byte first, leaves the framing as it is.)
                 m_held.clear();
+                m_altStart.reset();
                 m_discarded = 0;
                 loseStep(now);
                 return;
@@ -787,6 +828,7 @@ void Conversation::frame(Effects& e, TimePoint now) {
         m_held.resize(kStatusMessageLength);
         handleMessage(e, m_held);
         m_held.clear();
+        m_altStart.reset();
         std::size_t at = rest.size();
         // Another dump or firmware reply right behind it is read too: dropped, its rest would be taken
         // for messages of their own.
@@ -859,6 +901,7 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
     const Remaining remaining = remainingOf(m_held, dumpLength());
     e.lines.push_back(fill(text::kPartialDropped, cut));
     m_held.clear();
+    m_altStart.reset();
     m_discarding = true;
     m_discardQuiet = false;
     m_discardUntilReply = false;
@@ -882,6 +925,7 @@ void Conversation::dropOutOfStep(Effects& e, TimePoint now) {
     const bool awaitedFirmware = m_firmwareAskedAt && startsLike(m_held, kFirmwareHeader);
     e.lines.push_back(fill(text::kNotFramed, dropped));
     m_held.clear();
+    m_altStart.reset();
     m_arrivalStart = 0;
     m_discarded = 0;
     loseStep(now);

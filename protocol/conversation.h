@@ -181,6 +181,8 @@ class Conversation {
     std::vector<Byte> m_held;
     std::uint8_t m_frameLength = kShortMsgLength;  // dump size of what is held
     std::size_t m_arrivalStart = 0;                // where in what is held the latest arrival begins
+    // Where an arrival began with a dump's header inside a held dump: a second reading of what is held.
+    std::optional<std::size_t> m_altStart;
     TimePoint m_lastByte{};
     bool m_discarding = false;
     bool m_discardEndsOnSilence = false;
@@ -191,6 +193,7 @@ class Conversation {
     // What may be the answer, kept beside the discarding, and how much rest was left when it began.
     std::optional<std::vector<Byte>> m_candidate;
     std::size_t m_candidateRestLeft = 0;
+    std::vector<std::size_t> m_candidateArrivals;  // where in the candidate each arrival began
     std::size_t m_discarded = 0;
     // Bytes of no known kind came: everything is discarded until the line is quiet.
     bool m_outOfStep = false;

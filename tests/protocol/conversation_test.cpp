@@ -149,8 +149,8 @@ TEST(Conversation, OutOfStepNoHeaderIsBelievedUntilTheLineIsQuiet) {
     s.arrive(longDump());
     EXPECT_EQ(s.command(0), "20 01 21");
 
-    // A dump put together from several arrivals that ends inside the last one, with no message behind
-    // it, is no dump: here the head of a dump whose rest never came, then a whole one.
+    // The head of a dump whose rest never came, then a whole one in an arrival of its own: the box
+    // writes each message whole, so the reading that ends where an arrival ends is the box's.
     s.lines.clear();
     s.sheet.pins[0].command = "7E";
     s.get();
@@ -158,11 +158,30 @@ TEST(Conversation, OutOfStepNoHeaderIsBelievedUntilTheLineIsQuiet) {
     s.arrive({dump.begin(), dump.begin() + 600});
     s.arrive(dump);
     EXPECT_EQ(s.lines,
+              (std::vector<std::string>{"Dropped 600 bytes from the box: the message was never completed.",
+                                        "Dump data, 1448 bytes"}));
+    EXPECT_EQ(s.command(0), "20 01 21");
+    // With bytes of no known kind behind it, neither reading ends where an arrival does: no dump.
+    s.lines.clear();
+    s.sheet.pins[0].command = "7E";
+    s.get();
+    s.arrive({dump.begin(), dump.begin() + 600});
+    s.arrive(join(dump, std::vector<Byte>(10, 0)));
+    EXPECT_EQ(s.lines,
               (std::vector<std::string>{
-                  "Dropped 2048 bytes from the box: no message ended where its kind says, so none was "
+                  "Dropped 2058 bytes from the box: no message ended where its kind says, so none was "
                   "read.",
                   "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged."}));
     EXPECT_EQ(s.command(0), "7E");
+    // A dump split just before a look-alike header in its command bytes is read whole.
+    std::vector<Byte> lookAlike = emptyDump(kLongMsgLength);
+    test::put(lookAlike, 80, "03 01 FF 01 00");
+    s.at(2s);
+    s.get();
+    s.arrive({lookAlike.begin(), lookAlike.begin() + 82});
+    s.arrive({lookAlike.begin() + 82, lookAlike.end()});
+    EXPECT_EQ(s.lines.back(), "Dump data, 1448 bytes");
+    EXPECT_EQ(s.command(0), "FF 01 00");
     // One arrival longer than its message is still read as that message.
     s.at(2s);
     s.get();
