@@ -67,6 +67,12 @@ bool startsWithWhole(std::span<const Byte> bytes, std::span<const Byte> header) 
     return bytes.size() >= header.size() && startsLike(bytes, header);
 }
 
+// An arrival that is exactly one status message or firmware reply, as the box writes them.
+bool isWholeStatusArrival(std::span<const Byte> bytes) {
+    return (bytes.size() == kStatusMessageLength && isStatusMessage(bytes)) ||
+           (bytes.size() == kFirmwareReplyLength && startsWithWhole(bytes, kFirmwareHeader));
+}
+
 // Where, in what followed a status message in its arrival, an awaited reply of `length` bytes
 // starting with `header` begins: right there (whole, or begun and continued by later arrivals), or
 // with its last byte the last of the arrival (behind a status message with a payload). Nowhere else:
@@ -577,11 +583,8 @@ Effects Conversation::advance(TimePoint now) {
         frame(e, now);
     }
     if (!m_held.empty() && now >= m_lastByte + m_limits.silence) {
-        if (m_altStart) {
-            // The second reading never ended where an arrival did: the first is read as any other.
-            m_altStart.reset();
-            frame(e, now);
-        }
+        if (m_altStart)
+            frame(e, now, true);  // the second reading can no longer end where an arrival does
         if (!m_held.empty())
             giveUpHeld(e, now);
     }
@@ -668,6 +671,11 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
         m_frameLength = m_firmwareKnown ? dumpReadLength(m_sheet) : kLongMsgLength;
     if (m_discarding)
         bytes = discard(e, bytes);
+    if (startsWithWhole(m_held, kConfigHeader) && isWholeStatusArrival(bytes)) {
+        // The box writes each message whole: it has moved on to another message, and the dump it
+        // began was cut. Read on, its bytes would become the dump's.
+        dropCutHeld(e);
+    }
     if (!m_altStart && startsWithWhole(m_held, kConfigHeader) && startsWithWhole(bytes, kConfigHeader))
         m_altStart = m_held.size();
     m_arrivalStart = m_held.size();
@@ -748,7 +756,7 @@ std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> by
     return {};
 }
 
-void Conversation::frame(Effects& e, TimePoint now) {
+void Conversation::frame(Effects& e, TimePoint now, bool quiet) {
     for (;;) {
         const std::size_t need = requiredLength(m_held, dumpLength());
         if (need != 0 && m_held.size() < need)
@@ -767,14 +775,19 @@ void Conversation::frame(Effects& e, TimePoint now) {
                 // and the box began another. A box writes each message whole, so the reading that
                 // ends where an arrival ends is the box's; while the second may still, it waits.
                 const std::size_t alt = *m_altStart;
-                if (m_held.size() < alt + whole)
-                    return;
                 if (m_held.size() == alt + whole) {
                     e.lines.push_back(fill(text::kPartialDropped, alt));
                     m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(alt));
                     m_arrivalStart = m_arrivalStart > alt ? m_arrivalStart - alt : 0;
                     m_altStart.reset();
                     continue;
+                }
+                if (m_held.size() < alt + whole && !quiet)
+                    return;
+                if (m_arrivalStart != whole) {
+                    // Neither reading ends where an arrival does.
+                    dropOutOfStep(e, now);
+                    return;
                 }
             }
             m_altStart.reset();
@@ -917,6 +930,17 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
     if (awaitedFirmware)
         failFirmware(e, Failure::GaveUp);
     releaseHeld(e, now);
+}
+
+void Conversation::dropCutHeld(Effects& e) {
+    const std::size_t cut = m_held.size();
+    const bool awaitedDump = m_awaitingDump && m_dumpAskedAt && startsLike(m_held, kConfigHeader);
+    e.lines.push_back(fill(text::kPartialDropped, cut));
+    m_held.clear();
+    m_altStart.reset();
+    m_arrivalStart = 0;
+    if (awaitedDump)
+        failDump(e, Failure::GaveUp, cut);
 }
 
 void Conversation::dropOutOfStep(Effects& e, TimePoint now) {

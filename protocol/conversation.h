@@ -141,9 +141,11 @@ class Conversation {
     void refuseHeldDownload(Effects& e, Failure why);
     void endConnection(Effects& e, Failure why);
 
-    void frame(Effects& e, TimePoint now);
+    // `quiet`: the line has been quiet for a silence, so nothing more comes to decide by.
+    void frame(Effects& e, TimePoint now, bool quiet = false);
     void handleMessage(Effects& e, std::span<const Byte> message);
     void giveUpHeld(Effects& e, TimePoint now);
+    void dropCutHeld(Effects& e);
     void dropOutOfStep(Effects& e, TimePoint now);
     void loseStep(TimePoint now);
     void endDiscarding(Effects& e, const char* line);

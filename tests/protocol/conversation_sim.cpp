@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
-#include <iterator>
 #include <vector>
 
 #include "editing/command_string.h"
@@ -708,8 +708,9 @@ class Session {
 
 // Seeds beyond the usual range that once failed, run with every range: boxes whose messages fall out
 // of step (cut and repeated dumps) until a look-alike header inside record bytes appears where a reply
-// is awaited, or whole status messages add up to the length an answer lacks.
-constexpr std::uint64_t kFoundSeeds[] = {1477101, 1616866, 3178482, 3698529, 6419256, 6468574};
+// is awaited, or whole status messages add up to the length an answer lacks or run into a dump.
+constexpr std::uint64_t kFoundSeeds[] = {1477101, 1616866, 3178482,  3698529,
+                                         6419256, 6468574, 11521455, 12885254};
 
 int main(int argc, char** argv) {
     using namespace zeze::sim;

@@ -182,6 +182,15 @@ TEST(Conversation, OutOfStepNoHeaderIsBelievedUntilTheLineIsQuiet) {
     s.arrive({lookAlike.begin() + 82, lookAlike.end()});
     EXPECT_EQ(s.lines.back(), "Dump data, 1448 bytes");
     EXPECT_EQ(s.command(0), "FF 01 00");
+    // A status message arriving on its own while a dump is held: the box moved on, the dump was cut.
+    s.lines.clear();
+    s.get();
+    s.arrive({dump.begin(), dump.begin() + 300});
+    s.arrive(kGpi);
+    EXPECT_EQ(s.lines,
+              (std::vector<std::string>{
+                  "Dropped 300 bytes from the box: the message was never completed.",
+                  "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged.", "GPI"}));
     // One arrival longer than its message is still read as that message.
     s.at(2s);
     s.get();
