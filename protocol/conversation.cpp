@@ -592,15 +592,17 @@ Effects Conversation::advance(TimePoint now) {
         const char* line = m_outOfStep ? text::kOutOfStepDiscarded : text::kTailDiscardedQuiet;
         endDiscarding(e, m_discarded > 0 ? line : nullptr);
     }
+    // Each limit gives up only a reply of its own kind: a firmware reply under way is not cut by the
+    // dump's limit, nor a dump under way by the firmware's.
     if (const auto due = firmwareDeadline(); due && now >= *due) {
-        const bool begun = heldIsAwaitedReply();
+        const bool begun = !m_held.empty() && startsLike(m_held, kFirmwareHeader);
         if (begun)
             giveUpHeld(e, now);
         if (m_firmwareAskedAt)
             failFirmware(e, begun ? Failure::TooSlow : Failure::TimedOut);
     }
     if (const auto due = dumpDeadline(); due && now >= *due) {
-        const bool begun = heldIsAwaitedReply();
+        const bool begun = m_awaitingDump && !m_held.empty() && startsLike(m_held, kConfigHeader);
         const std::size_t cut = begun ? m_held.size() : 0;
         if (begun) {
             e.lines.push_back(fill(text::kPartialDropped, m_held.size()));
@@ -649,14 +651,6 @@ bool Conversation::beginsAwaitedReply(std::span<const Byte> arrival) const {
         return true;
     return isStatusMessage(arrival) && arrival.size() >= kStatusMessageLength + 3 &&
            beginsAwaitedReplyAt(arrival, kStatusMessageLength);
-}
-
-bool Conversation::heldIsAwaitedReply() const {
-    if (m_held.empty())
-        return false;
-    if (m_awaitingDump && m_dumpAskedAt && startsLike(m_held, kConfigHeader))
-        return true;
-    return m_firmwareAskedAt && startsLike(m_held, kFirmwareHeader);
 }
 
 Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {

@@ -149,7 +149,6 @@ class Conversation {
     void dropOutOfStep(Effects& e, TimePoint now);
     void loseStep(TimePoint now);
     void endDiscarding(Effects& e, const char* line);
-    bool heldIsAwaitedReply() const;
     bool beginsAwaitedReply(std::span<const Byte> arrival) const;
     bool beginsAwaitedReplyAt(std::span<const Byte> bytes, std::size_t at) const;
     // Takes what belongs to the rest of a message given up; returns what is left to frame.
