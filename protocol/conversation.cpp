@@ -714,6 +714,19 @@ std::span<const Byte> Conversation::discard(Effects& e, std::span<const Byte> by
         after += candidate[after + 3] == kTypeFirmware ? kFirmwareReplyLength : kStatusMessageLength;
     }
     const bool seen = candidate.size() >= after + kConfigHeader.size();
+    // A later arrival that begins like the answer and ends exactly here is the answer: the box writes
+    // each message whole, and what came before it was the rest and a message cut short.
+    for (const std::size_t k : m_candidateArrivals) {
+        if (k > 0 && beginsAwaitedReplyAt(candidate, k) &&
+            k + requiredLength(candidate.subspan(k), dumpLength()) == candidate.size()) {
+            m_discarded += k;
+            std::vector<Byte> answer(candidate.begin() + static_cast<std::ptrdiff_t>(k), candidate.end());
+            endDiscarding(e, text::kTailDiscardedWhole);
+            m_held = std::move(answer);
+            m_altStart.reset();
+            return {};
+        }
+    }
     if (candidate.size() < whole)
         return {};
     // Where the rest would end an arrival begins, and only whole status messages follow to the end:

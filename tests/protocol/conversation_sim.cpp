@@ -710,8 +710,8 @@ class Session {
 // of step (cut and repeated dumps) until a look-alike header inside record bytes appears where a reply
 // is awaited, or whole status messages add up to the length an answer lacks or run into a dump; and a
 // dump's limit that cut the firmware reply under way (18882099).
-constexpr std::uint64_t kFoundSeeds[] = {1477101, 1616866,  3178482,  3698529, 6419256,
-                                         6468574, 11521455, 12885254, 18882099};
+constexpr std::uint64_t kFoundSeeds[] = {1477101, 1616866,  3178482,  3698529,  6419256,
+                                         6468574, 11521455, 12885254, 15268922, 18882099};
 
 int main(int argc, char** argv) {
     using namespace zeze::sim;
