@@ -255,8 +255,7 @@ void Conversation::endConnection(Effects& e, Failure why) {
     m_idOnLateConnect = false;
     m_lastSent = Sent::Nothing;
     // Nothing more comes on this connection: a message begun on it can never be completed.
-    m_held.clear();
-    m_altStart.reset();
+    clearHeld();
     m_candidate.reset();
     m_discarding = false;
     m_discardUntilReply = false;
@@ -606,8 +605,7 @@ Effects Conversation::advance(TimePoint now) {
         const std::size_t cut = begun ? m_held.size() : 0;
         if (begun) {
             e.lines.push_back(fill(text::kPartialDropped, m_held.size()));
-            m_held.clear();
-            m_altStart.reset();
+            clearHeld();
             // The rest is discarded as that of any message given up.
             m_discarding = true;
             m_discardQuiet = false;
@@ -668,7 +666,7 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
     if (startsWithWhole(m_held, kConfigHeader) && isWholeStatusArrival(bytes)) {
         // The box writes each message whole: it has moved on to another message, and the dump it
         // began was cut. Read on, its bytes would become the dump's.
-        dropCutHeld(e);
+        dropHeld(e, text::kPartialDropped);
     }
     if (!m_altStart && startsWithWhole(m_held, kConfigHeader) && startsWithWhole(bytes, kConfigHeader))
         m_altStart = m_held.size();
@@ -832,8 +830,7 @@ void Conversation::frame(Effects& e, TimePoint now, bool quiet) {
                 // Every message begins with the start byte: these bytes are the middle of one, and the
                 // box's messages are out of step with the framing. (A message of a kind unknown here,
                 // start byte first, leaves the framing as it is.)
-                m_held.clear();
-                m_altStart.reset();
+                clearHeld();
                 m_discarded = 0;
                 loseStep(now);
                 return;
@@ -847,8 +844,7 @@ void Conversation::frame(Effects& e, TimePoint now, bool quiet) {
         const std::vector<Byte> rest(m_held.begin() + kStatusMessageLength, m_held.end());
         m_held.resize(kStatusMessageLength);
         handleMessage(e, m_held);
-        m_held.clear();
-        m_altStart.reset();
+        clearHeld();
         std::size_t at = rest.size();
         // Another dump or firmware reply right behind it is read too: dropped, its rest would be taken
         // for messages of their own.
@@ -920,8 +916,7 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
         m_firmwareAskedAt && startsLike(m_held, kFirmwareHeader) && cut >= 2 && m_held[1] == kGroupStatus;
     const Remaining remaining = remainingOf(m_held, dumpLength());
     e.lines.push_back(fill(text::kPartialDropped, cut));
-    m_held.clear();
-    m_altStart.reset();
+    clearHeld();
     m_discarding = true;
     m_discardQuiet = false;
     m_discardUntilReply = false;
@@ -939,31 +934,28 @@ void Conversation::giveUpHeld(Effects& e, TimePoint now) {
     releaseHeld(e, now);
 }
 
-void Conversation::dropCutHeld(Effects& e) {
-    const std::size_t cut = m_held.size();
-    const bool awaitedDump = m_awaitingDump && m_dumpAskedAt && startsLike(m_held, kConfigHeader);
-    e.lines.push_back(fill(text::kPartialDropped, cut));
+void Conversation::clearHeld() {
     m_held.clear();
     m_altStart.reset();
     m_arrivalStart = 0;
-    if (awaitedDump)
-        failDump(e, Failure::GaveUp, cut);
 }
 
-void Conversation::dropOutOfStep(Effects& e, TimePoint now) {
+void Conversation::dropHeld(Effects& e, const char* line) {
     const std::size_t dropped = m_held.size();
     const bool awaitedDump = m_awaitingDump && m_dumpAskedAt && startsLike(m_held, kConfigHeader);
     const bool awaitedFirmware = m_firmwareAskedAt && startsLike(m_held, kFirmwareHeader);
-    e.lines.push_back(fill(text::kNotFramed, dropped));
-    m_held.clear();
-    m_altStart.reset();
-    m_arrivalStart = 0;
-    m_discarded = 0;
-    loseStep(now);
+    e.lines.push_back(fill(line, dropped));
+    clearHeld();
     if (awaitedDump)
         failDump(e, Failure::GaveUp, dropped);
     if (awaitedFirmware)
         failFirmware(e, Failure::GaveUp);
+}
+
+void Conversation::dropOutOfStep(Effects& e, TimePoint now) {
+    m_discarded = 0;
+    loseStep(now);
+    dropHeld(e, text::kNotFramed);
 }
 
 void Conversation::loseStep(TimePoint now) {

@@ -145,7 +145,9 @@ class Conversation {
     void frame(Effects& e, TimePoint now, bool quiet = false);
     void handleMessage(Effects& e, std::span<const Byte> message);
     void giveUpHeld(Effects& e, TimePoint now);
-    void dropCutHeld(Effects& e);
+    void clearHeld();
+    // Drops what is held with `line` (its byte count filled in); an awaited reply among it fails.
+    void dropHeld(Effects& e, const char* line);
     void dropOutOfStep(Effects& e, TimePoint now);
     void loseStep(TimePoint now);
     void endDiscarding(Effects& e, const char* line);
