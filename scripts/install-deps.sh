@@ -6,10 +6,11 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev xvfb xauth
           fonts-dejavu-core clang libclang-rt-14-dev)
-# Qt Svg draws the window icon; qt6-qpa-plugins holds Qt's vnc platform (run.sh --vnc); the .deb is
-# made by CPack with dpkg-shlibdeps (dpkg-dev, file) and checked with the .desktop and AppStream
-# validators and lintian; help2man makes the manual pages, rsvg-convert the PNG icons.
-packages+=(qt6-svg-dev qt6-qpa-plugins dpkg-dev file desktop-file-utils appstream lintian help2man librsvg2-bin)
+# Qt Svg draws the window icon; x11vnc shows run.sh's virtual display (run.sh --vnc) and ss
+# (iproute2) lets its test see where it listens; the .deb is made by CPack with dpkg-shlibdeps
+# (dpkg-dev, file) and checked with the .desktop and AppStream validators and lintian; help2man makes
+# the manual pages, rsvg-convert the PNG icons.
+packages+=(qt6-svg-dev x11vnc iproute2 dpkg-dev file desktop-file-utils appstream lintian help2man librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
