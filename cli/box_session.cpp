@@ -37,6 +37,13 @@ QString errorLine(int number, const QString& description, const Socket& socket) 
     }
 }
 
+ConversationLimits limitsOf(const BoxTiming& timing) {
+    ConversationLimits limits;
+    limits.replyStart = timing.replyStart;
+    limits.transferPause = timing.transferPause;
+    return limits;
+}
+
 }  // namespace
 
 BoxSession::BoxSession(const Endpoint& endpoint, BoxJob job, const BoxTiming& timing,
@@ -44,8 +51,7 @@ BoxSession::BoxSession(const Endpoint& endpoint, BoxJob job, const BoxTiming& ti
     : QObject(parent),
       m_endpoint(endpoint),
       m_socket(socket ? std::move(socket) : std::make_unique<TcpSocket>()),
-      m_flow(job, ConversationLimits{timing.replyStart, ConversationLimits{}.replyTotal,
-                                     ConversationLimits{}.silence, timing.transferPause}) {
+      m_flow(job, limitsOf(timing)) {
     m_wakeTimer.setSingleShot(true);
     m_wakeTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_wakeTimer, &QTimer::timeout, this, &BoxSession::onWake);

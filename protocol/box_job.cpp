@@ -137,7 +137,7 @@ Effects BoxJobFlow::onFirmware(TimePoint now) {
             return {};
         case BoxJob::Read:
             m_phase = BoxPhase::Reading;
-            return react(m_conversation.requestDump(true, now), now);
+            return react(m_conversation.requestDump(true, now, Confirm::Always), now);
         case BoxJob::Program:
             break;
     }

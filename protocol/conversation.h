@@ -5,28 +5,28 @@
 // - the sheet changes only by the operator or by a dump that answers a Get still awaited;
 // - the pin size comes only from a firmware reply that answered this connection's ID request, and no
 //   transfer happens before it has come;
+// - a reply is believed on its own only where the framing is certain (it began where a message
+//   certainly begins, after its request, and the line came to rest behind it with nothing dropped);
+//   anywhere else the request is asked again and a reply believed only when two agree byte for byte;
 // - nothing goes to the box while it stores a download;
-// - every awaited reply ends within its limits, whatever else the box sends meanwhile;
-// - the rest of a message given up is never read as a message of its own.
+// - every awaited reply ends within its limits, whatever else the box sends meanwhile.
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "model/sheet.h"
 #include "protocol/config_record.h"
 #include "protocol/frame.h"
+#include "protocol/framer.h"
 
 namespace zeze {
-
-using TimePoint = std::chrono::steady_clock::time_point;
-using Millis = std::chrono::milliseconds;
 
 // How long the box needs to store a download before it takes the next message:
 // (24 * msgLength + 77) * 4 ms, 3188 ms for 30-byte pins and 5588 ms for 55.
@@ -39,10 +39,14 @@ std::string secondsText(Millis limit);
 
 struct ConversationLimits {
     Millis replyStart{10000};  // an awaited reply must have begun this long after its request
-    Millis replyTotal{60000};  // and be complete this long after it, however it trickles
+    Millis replyTotal{60000};  // and be complete this long after the first request, however it trickles
     Millis silence{2000};      // a message that stops this long is given up
+    Millis settle{100};        // a payload ends, and the line is at rest, after this much quiet
     Millis (*transferPause)(std::uint8_t msgLength) = &zeze::transferPause;
 };
+
+// How many requests one read or one ID exchange makes before it gives up finding two replies that agree.
+inline constexpr int kMaxAsks = 4;
 
 // Why an awaited reply, or a transfer, did not happen.
 enum class Failure {
@@ -56,19 +60,26 @@ enum class Failure {
     NotConnected,    // there was no connection to send on
     Busy,            // another transfer is under way
     BadSheet,        // the sheet holds a value no download can carry
+    Unconfirmed,     // no reply came where the framing is certain, and no two replies agreed
+};
+
+// When a reply is believed.
+enum class Confirm {
+    WhenInDoubt,  // on its own where the framing is certain, else when a second reply agrees
+    Always,       // only when two replies agree byte for byte (a backup)
 };
 
 // What the caller must do after one call, in this order: log the lines, send each message (reporting
 // a refusal with sendRefused()), show the sheet again when it changed. The other fields tell a program
 // what happened.
-struct Effects {
+struct [[nodiscard]] Effects {
     std::vector<std::string> lines;
     std::vector<std::vector<Byte>> sends;
     bool sheetChanged = false;
     // A firmware reply was applied: the version as the title shows it ("2.10").
     std::optional<std::string> firmwareText;
     std::optional<Failure> firmwareFailed;
-    // The awaited dump was read: the message as it came (at least one record long). Read into the
+    // The awaited dump was read: the message, one whole record at the box's size. Read into the
     // sheet, or, for requestProgramming(), handed over here and the sheet left alone.
     std::optional<std::vector<Byte>> dump;
     std::optional<ConfigValues> programming;
@@ -101,105 +112,116 @@ class Conversation {
     // Requests; `connected` is the socket's state at the click.
     Effects requestId(bool connected, TimePoint now);
     Effects requestGpi(bool connected, TimePoint now);
-    Effects requestDump(bool connected, TimePoint now);
+    Effects requestDump(bool connected, TimePoint now, Confirm confirm = Confirm::WhenInDoubt);
     // Reads the box's programming without touching the sheet (to compare, or to verify a download:
     // asked for during the transfer pause it goes out when the pause ends).
-    Effects requestProgramming(bool connected, TimePoint now);
+    Effects requestProgramming(bool connected, TimePoint now, Confirm confirm = Confirm::WhenInDoubt);
     Effects download(bool connected, TimePoint now);
     // The last message handed out in sends was not taken by the connection.
     Effects sendRefused(TimePoint now);
 
     Effects arrived(std::span<const Byte> bytes, TimePoint now);
-    // Time has passed: limits, silences and pauses that are due take effect.
+    // Time has passed: limits, quiet lines and pauses that are due take effect.
     Effects advance(TimePoint now);
     // When advance() has something to do next.
     std::optional<TimePoint> wakeAt() const;
 
     // The transfer buttons wait exactly while a dump is awaited, a download is held or the box stores one.
-    bool transferWaiting() const { return m_awaitingDump || m_downloadHeld || m_pausing; }
-    bool awaitingDump() const { return m_awaitingDump; }
-    bool pausing() const { return m_pausing; }
-    bool firmwareKnown() const { return m_firmwareKnown; }
-    bool awaitingFirmware() const { return m_firmwareAskedAt.has_value(); }
-    bool linkUp() const { return m_linkUp; }
-    bool discarding() const { return m_discarding; }
-    std::size_t heldBytes() const { return m_held.size(); }
+    bool transferWaiting() const { return !std::holds_alternative<Idle>(m_transfer); }
+    bool awaitingDump() const { return activeRead() != nullptr || queuedRead() != nullptr; }
+    bool pausing() const { return std::holds_alternative<Pausing>(m_transfer); }
+    bool firmwareKnown() const { return m_firmware == FirmwareState::Known; }
+    bool awaitingFirmware() const { return m_idAsk.has_value(); }
+    bool linkUp() const { return m_link == LinkState::Up || m_link == LinkState::UpInWait; }
+    std::size_t heldBytes() const { return m_framer.heldBytes(); }
 
   private:
+    enum class LinkState {
+        Down,        // no connection (before Connect, after Disconnect or a loss)
+        Connecting,  // Connect's wait runs
+        UpInWait,    // Connect's wait runs and the connection stands; the wait's end asks the ID
+        Late,        // Connect's wait ended without a connection; one that comes later is asked its ID
+        Up,          // connected
+    };
+    enum class FirmwareState { Unknown, Known };
+
+    // One reply the box owes: asked again where in doubt, until two agree.
+    struct Ask {
+        Confirm confirm = Confirm::WhenInDoubt;
+        TimePoint firstAsked{};
+        std::optional<TimePoint> askedAt;  // the latest request went out (none yet: held until the line rests)
+        int asks = 0;
+        TimePoint holdSince{};  // held since then for the line to rest; sent after a silence regardless
+        // A reply framed, waiting for the line to come to rest behind it.
+        std::optional<std::vector<Byte>> settling;
+        bool settlingCertain = false;
+        TimePoint settlingSince{};
+        // A reply not certain on its own, waiting for a second that agrees.
+        std::optional<std::vector<Byte>> doubtful;
+    };
+    struct Read {
+        bool intoSheet = true;  // a Get; else a read that leaves the sheet alone
+        Ask ask;
+        std::array<std::string, kPinCount> emptied{};
+    };
+    struct Idle {};
+    struct DownloadHeld {  // until the firmware is known
+        std::optional<Read> then;
+    };
+    struct Pausing {  // the box stores a download
+        TimePoint until{};
+        std::optional<Read> then;
+    };
+    struct Reading {
+        Read read;
+    };
+    using Transfer = std::variant<Idle, DownloadHeld, Pausing, Reading>;
+
     enum class Sent { Nothing, Id, Gpi, Dump, Download };
 
-    Effects requestRead(bool connected, bool intoSheet, TimePoint now);
+    Read* activeRead();
+    const Read* activeRead() const;
+    const Read* queuedRead() const;
+    Effects requestRead(bool connected, bool intoSheet, Confirm confirm, TimePoint now);
+    void startIdAsk(Effects& e, TimePoint now);
     void sendId(Effects& e, TimePoint now);
-    void sendDump(Effects& e, TimePoint now);
     void sendDownload(Effects& e, TimePoint now);
-    void beforeRequest();
     void askFirmwareIfNeeded(Effects& e, TimePoint now);
-    void releaseHeld(Effects& e, TimePoint now);
-    void failDump(Effects& e, Failure why, std::size_t cutBytes = 0);
+    // Sends what is held (a download, a read's request) once its conditions are met.
+    void release(Effects& e, TimePoint now);
+    void failRead(Effects& e, Failure why, std::size_t cutBytes = 0);
     std::string readFailure(Failure why) const;
     void failFirmware(Effects& e, Failure why);
     void refuseHeldDownload(Effects& e, Failure why);
     void endConnection(Effects& e, Failure why);
 
-    // `quiet`: the line has been quiet for a silence, so nothing more comes to decide by.
-    void frame(Effects& e, TimePoint now, bool quiet = false);
-    void handleMessage(Effects& e, std::span<const Byte> message);
-    void giveUpHeld(Effects& e, TimePoint now);
-    void clearHeld();
-    // Drops what is held with `line` (its byte count filled in); an awaited reply among it fails.
-    void dropHeld(Effects& e, const char* line);
-    void dropOutOfStep(Effects& e, TimePoint now);
-    void loseStep(TimePoint now);
-    void endDiscarding(Effects& e, const char* line);
-    bool beginsAwaitedReply(std::span<const Byte> arrival) const;
-    bool beginsAwaitedReplyAt(std::span<const Byte> bytes, std::size_t at) const;
-    // Takes what belongs to the rest of a message given up; returns what is left to frame.
-    std::span<const Byte> discard(Effects& e, std::span<const Byte> bytes);
-    std::uint8_t dumpLength() const;
-    std::optional<TimePoint> dumpDeadline() const;
-    std::optional<TimePoint> firmwareDeadline() const;
+    void take(Effects& e, FramerEvents events, TimePoint now);
+    void onMessage(Effects& e, const Message& message, TimePoint now);
+    void onDrop(Effects& e, const Drop& drop, TimePoint now);
+    // A reply to `ask` has been framed: it waits for the line to rest behind it.
+    void beginSettling(Ask& ask, const Message& message, TimePoint now);
+    // Settles a reply that is due: believed, asked for again, or given up for want of two that agree.
+    enum class Settled { NotYet, Believed, AskAgain, Unconfirmed };
+    Settled settle(Effects& e, Ask& ask, std::vector<Byte>& reply, TimePoint now);
+    bool mayAsk(const Ask& ask, TimePoint now) const;
+    void markUp();
+    void sendRequest(Effects& e, Ask& ask, const std::array<Byte, 3>& request, Sent sent, TimePoint now);
+    void step(Effects& e, TimePoint now);
+    void applyFirmware(Effects& e, const std::vector<Byte>& reply, TimePoint now);
+    void applyDump(Effects& e, std::vector<Byte> reply);
+    std::optional<TimePoint> settleAt(const Ask& ask) const;
+    std::optional<TimePoint> deadline(const Ask& ask, MessageKind kind) const;
+    void checkDeadlines(Effects& e, TimePoint now);
 
     Sheet& m_sheet;
     ConversationLimits m_limits;
+    Framer m_framer;
 
-    bool m_linkUp = false;
-    bool m_connectWaitRunning = false;
-    bool m_idOnLateConnect = false;
-    bool m_firmwareKnown = false;
-    std::optional<TimePoint> m_firmwareAskedAt;
-
-    bool m_awaitingDump = false;
-    bool m_readIntoSheet = true;              // a Get; else a read that leaves the sheet alone
-    std::optional<TimePoint> m_dumpAskedAt;   // set once the request has gone out
-    bool m_dumpBegun = false;                 // its answer has begun to arrive
-    std::optional<TimePoint> m_lineWaitEnds;  // a request waits this long for a message in progress
-    std::array<std::string, kPinCount> m_emptiedCommands{};
-
-    bool m_downloadHeld = false;
-    bool m_pausing = false;
-    TimePoint m_pauseEnd{};
+    LinkState m_link = LinkState::Down;
+    FirmwareState m_firmware = FirmwareState::Unknown;
+    std::optional<Ask> m_idAsk;  // the ID request's reply is awaited
+    Transfer m_transfer = Idle{};
     Sent m_lastSent = Sent::Nothing;
-
-    // Framing of what the box sends
-    std::vector<Byte> m_held;
-    std::uint8_t m_frameLength = kShortMsgLength;  // dump size of what is held
-    std::size_t m_arrivalStart = 0;                // where in what is held the latest arrival begins
-    // Where an arrival began with a dump's header inside a held dump: a second reading of what is held.
-    std::optional<std::size_t> m_altStart;
-    TimePoint m_lastByte{};
-    bool m_discarding = false;
-    bool m_discardEndsOnSilence = false;
-    bool m_discardQuiet = false;  // the possible rest of a dump read short: nothing to say about it
-    std::size_t m_discardLeft = 0;
-    // A request of ours has gone out since the give-up: the discarding ends where its reply begins.
-    bool m_discardUntilReply = false;
-    // What may be the answer, kept beside the discarding, and how much rest was left when it began.
-    std::optional<std::vector<Byte>> m_candidate;
-    std::size_t m_candidateRestLeft = 0;
-    std::vector<std::size_t> m_candidateArrivals;  // where in the candidate each arrival began
-    std::size_t m_discarded = 0;
-    // Bytes of no known kind came: everything is discarded until the line is quiet.
-    bool m_outOfStep = false;
 };
 
 }  // namespace zeze

@@ -40,16 +40,13 @@ inline constexpr char kDumpUnasked[] = "%1 arrived unasked: the sheet is unchang
 
 // %1: number of bytes dropped
 inline constexpr char kPartialDropped[] = "Dropped %1 bytes from the box: the message was never completed.";
-// %1: number of bytes discarded
-inline constexpr char kNotFramed[] =
-    "Dropped %1 bytes from the box: no message ended where its kind says, so none was read.";
-inline constexpr char kTailDiscardedQuiet[] =
-    "Discarded %1 more bytes of the dropped message; the line is quiet again.";
-inline constexpr char kTailDiscardedWhole[] = "Discarded %1 more bytes: the rest of the dropped message.";
-inline constexpr char kTailDiscardedRequest[] = "Discarded %1 more bytes of the dropped message.";
-inline constexpr char kOutOfStepDiscarded[] =
-    "Discarded %1 more bytes until the line was quiet: the box's messages were out of step, so where the "
-    "next one began could not be told.";
+inline constexpr char kOutOfStepDropped[] =
+    "Dropped %1 bytes from the box that began no message: its messages were out of step.";
+// %1: the reply's own line ("Dump data, 1448 bytes", "Firmware v2.10")
+inline constexpr char kReplyInDoubt[] =
+    "%1, but other bytes came with it, so it may not be the reply: asking the box again to confirm.";
+inline constexpr char kFirmwareUnconfirmed[] =
+    "The box's firmware is unknown: no two of its replies to the ID request agreed.";
 
 // %1: why a read that leaves the sheet alone (compare, verify) ended without the box's programming
 inline constexpr char kReadFailed[] = "Reading the box's programming failed: %1.";
@@ -66,6 +63,9 @@ inline constexpr char kDumpTooSlow[] =
     "Get from Zeze failed: the box's reply was not complete within %1 s. The sheet is unchanged.";
 inline constexpr char kDumpNotTaken[] =
     "Couldn't send dump request: the connection did not take it. The sheet is unchanged.";
+inline constexpr char kDumpUnconfirmed[] =
+    "Get from Zeze failed: no two of the box's replies agreed, so none could be trusted. The sheet is "
+    "unchanged.";
 inline constexpr char kDumpNoFirmware[] =
     "Get from Zeze failed: the box has not told its firmware version on this connection. The sheet is "
     "unchanged.";

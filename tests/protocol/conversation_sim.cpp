@@ -379,7 +379,6 @@ class Session {
         if (m_verbose) {
             const auto wake = m_engine->wakeAt();
             trace("  held " + std::to_string(m_engine->heldBytes()) +
-                  (m_engine->discarding() ? ", discarding" : "") +
                   (wake ? ", wake in " + std::to_string((*wake - m_now).count() / 1000000) + " ms" : ""));
         }
         if (effects.dump || effects.dumpFailed) {

@@ -1,0 +1,134 @@
+// Where the box's messages begin and end in the byte stream of one connection: bytes and time in,
+// messages and drops out. Where one read of the socket ended is never used: TCP splits and joins as
+// it likes, so only the bytes and the time they came decide.
+//
+// The stream on a live connection is the box's messages, whole, one after another:
+// - a dump reply, FF 01 00 and the record: its length is the box's (848 or 1448 bytes); until the
+//   box's pin size is known it is framed at 848 and what follows is not trusted to begin a message;
+// - a firmware reply, FF 00 00 05 minor major: six bytes;
+// - any other message, FF, a group byte and a code byte (status-group messages add a type byte), then
+//   a payload whose length the box does not send. The payload ends where the next header of a known
+//   kind begins (FF 00 00 or FF 01 00), where the line has been quiet for `settle`, or after
+//   kMaxPayload bytes (what follows then began no message).
+// A byte that cannot begin a message where one must begin puts the stream out of step: bytes are
+// dropped until a known header (from there messages are read again at once) or until `settle` of quiet.
+// A message of known length that stops for `silence` is given up.
+//
+// Each message says whether it began where a message certainly begins ("exact"): at the start of the
+// connection, right behind an exact message of known length, or after `silence` of quiet. Anywhere
+// else (behind a payload whose end is a guess, after a give-up whose rest may still come, where the
+// stream was found again after bytes out of step) it may be a look-alike inside another message's
+// bytes: the conversation then believes it only when a second reply agrees.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <variant>
+#include <vector>
+
+#include "protocol/frame.h"
+
+namespace zeze {
+
+using TimePoint = std::chrono::steady_clock::time_point;
+using Millis = std::chrono::milliseconds;
+
+struct FramerTiming {
+    Millis settle{100};    // a payload ends when the line is quiet this long
+    Millis silence{2000};  // a message of known length that stops this long is given up
+};
+
+// Payload bytes that a status message may carry before what follows is taken as out of step.
+inline constexpr std::size_t kMaxPayload = 255;
+
+enum class MessageKind { Dump, Firmware, Status, Unknown };
+
+struct Message {
+    MessageKind kind = MessageKind::Unknown;
+    // A dump or firmware reply: the whole message. Any other kind: its header (the payload is never
+    // read).
+    std::vector<Byte> bytes;
+    bool exact = false;  // began where a message certainly begins
+    TimePoint began{};   // when its first byte arrived
+};
+
+enum class DropReason {
+    Cut,        // a message of known length that stopped, or whose reply's limit ran out
+    OutOfStep,  // bytes that began no message
+};
+
+struct Drop {
+    std::size_t count = 0;
+    DropReason reason = DropReason::Cut;
+    // A cut message of known length: its kind and when its first byte came.
+    std::optional<MessageKind> kind;
+    TimePoint began{};
+};
+
+using FramerEvent = std::variant<Message, Drop>;
+using FramerEvents = std::vector<FramerEvent>;
+
+class Framer {
+  public:
+    explicit Framer(const FramerTiming& timing = {});
+
+    // A new connection: its first byte begins a message.
+    void reset(TimePoint now);
+    // The length of the box's dump replies, once its pin size is known; 0 while it is not.
+    void setDumpLength(std::size_t length) { m_dumpLength = length; }
+
+    [[nodiscard]] FramerEvents feed(std::span<const Byte> bytes, TimePoint now);
+    // Time has passed: payloads end, bytes out of step are dropped, stopped messages are given up.
+    [[nodiscard]] FramerEvents advance(TimePoint now);
+    // Gives up the message under way (its reply's limit ran out).
+    [[nodiscard]] FramerEvents giveUp(TimePoint now);
+
+    // When advance() has something to do; nothing while the line is at rest.
+    std::optional<TimePoint> wakeAt() const;
+    // Nothing is held and the line is at rest: right behind an exact message of known length, or
+    // after `settle` of quiet. A request sent now has its reply begin where a message begins.
+    bool atRest(TimePoint now) const;
+    // When the line will be at rest if nothing more comes; nothing while a message is under way.
+    std::optional<TimePoint> restsAt() const;
+    // Nothing is held: no message, payload or bytes out of step under way.
+    bool idle() const { return m_mode == Mode::Start && m_held.empty(); }
+    // A message of known length of this kind is under way; when it began.
+    std::optional<TimePoint> underWay(MessageKind kind) const;
+    std::size_t heldBytes() const { return m_held.size(); }
+    TimePoint lastByte() const { return m_lastByte; }
+    const FramerTiming& timing() const { return m_timing; }
+
+  private:
+    enum class Mode {
+        Start,    // where a message begins; m_held holds its header so far
+        Fixed,    // m_held holds a message of known length, m_need bytes when whole
+        Payload,  // inside a payload; m_held holds what may be the next header's beginning
+        Hunting,  // out of step; m_held as in Payload, m_dropped counts what was dropped
+    };
+
+    void quiet(FramerEvents& out, TimePoint now);
+    void take(FramerEvents& out, Byte byte, TimePoint now);
+    void atStart(FramerEvents& out, TimePoint now);
+    void emitMessage(FramerEvents& out, MessageKind kind);
+    void scan(FramerEvents& out, Byte byte, TimePoint now);
+    void dropHunted(FramerEvents& out);
+
+    FramerTiming m_timing;
+    std::size_t m_dumpLength = 0;
+    Mode m_mode = Mode::Start;
+    std::vector<Byte> m_held;
+    std::size_t m_need = 0;
+    std::size_t m_payload = 0;  // payload bytes of the message under way
+    std::size_t m_dropped = 0;
+    bool m_exact = true;           // the message under way, or the next one, begins exactly
+    bool m_heldExact = true;       // the message of known length under way began exactly
+    bool m_afterExactEnd = true;  // the line rests right behind an exact message of known length (or nothing came)
+    bool m_restMayCome = false;    // a message was given up and its rest may still come
+    TimePoint m_lastByte{};
+    TimePoint m_began{};
+};
+
+}  // namespace zeze
