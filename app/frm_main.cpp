@@ -67,9 +67,7 @@ FrmMain::FrmMain(std::unique_ptr<Socket> socket, QWidget* parent)
     m_socket->setParent(nullptr);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    m_wakeTimer = new QTimer(this);
-    m_wakeTimer->setSingleShot(true);
-    m_wakeTimer->setTimerType(Qt::PreciseTimer);
+    m_engineLink = new EngineLink(*m_socket, this);
     m_history = std::make_unique<SheetHistory>(configValuesOf(m_sheet),
                                                [this](const ConfigValues& values) { restoreValues(values); });
     connect(&m_history->stack(), &QUndoStack::cleanChanged, this, &FrmMain::updateTitle);
@@ -78,7 +76,7 @@ FrmMain::FrmMain(std::unique_ptr<Socket> socket, QWidget* parent)
     bindEdits();
 
     connect(Timer1, &QTimer::timeout, this, &FrmMain::onTimerTick);
-    connect(m_wakeTimer, &QTimer::timeout, this, &FrmMain::onWake);
+    connect(m_engineLink, &EngineLink::woken, this, &FrmMain::onWake);
     connect(m_socket.get(), &Socket::connected, this, &FrmMain::onSocketConnected);
     connect(m_socket.get(), &Socket::dataArrived, this, &FrmMain::onDataArrived);
     connect(m_socket.get(), &Socket::errorOccurred, this, &FrmMain::onSocketError);
@@ -263,15 +261,9 @@ bool FrmMain::connected() const {
 void FrmMain::apply(Effects effects) {
     for (const std::string& line : effects.lines)
         log(fromStd(line));
-    for (const std::vector<Byte>& message : effects.sends) {
-        const QByteArray bytes(reinterpret_cast<const char*>(message.data()),
-                               static_cast<qsizetype>(message.size()));
-        if (!connected() || !m_socket->send(bytes)) {
-            // What the refusal changes is carried out first; nothing after the refused message goes out.
-            apply(m_conversation.sendRefused(Clock::now()));
-            break;
-        }
-    }
+    // What a refusal changes is carried out first; nothing after the refused message goes out.
+    if (!m_engineLink->send(effects.sends))
+        apply(m_conversation.sendRefused(Clock::now()));
     if (effects.firmwareText) {
         m_firmwareText = fromStd(*effects.firmwareText);
         updateTitle();
@@ -288,12 +280,7 @@ void FrmMain::apply(Effects effects) {
         trimActivityLog();
     if (effects.programming || effects.dumpFailed)
         reportProgramming(effects);
-    if (const auto due = m_conversation.wakeAt()) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now()).count();
-        m_wakeTimer->start(static_cast<int>(std::clamp<long long>(left, 0, 24LL * 3600 * 1000)));
-    } else {
-        m_wakeTimer->stop();
-    }
+    m_engineLink->wakeAt(m_conversation.wakeAt());
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -402,9 +389,7 @@ void FrmMain::onDumpRequestClicked() {
 }
 
 void FrmMain::onDataArrived(const QByteArray& bytes) {
-    const std::span<const Byte> arrival(reinterpret_cast<const Byte*>(bytes.constData()),
-                                        static_cast<std::size_t>(bytes.size()));
-    apply(m_conversation.arrived(arrival, Clock::now()));
+    apply(m_conversation.arrived(EngineLink::bytesOf(bytes), Clock::now()));
 }
 
 void FrmMain::onWake() {

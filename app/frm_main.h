@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include "link/engine_link.h"
 #include "link/socket.h"
 #include "model/sheet.h"
 #include "protocol/conversation.h"
@@ -84,7 +85,7 @@ class FrmMain : public QMainWindow {
     // A Get is awaited: the sheet's commands stand empty until the box's programming is in.
     bool getAwaited() const;
     // Carries out what the conversation asked for: log its lines, send, show the sheet and the
-    // firmware, set the transfer buttons, and arm m_wakeTimer for its next wake-up.
+    // firmware, set the transfer buttons, and arm the engine's next wake-up.
     void apply(Effects effects);
     bool connected() const;
 
@@ -124,7 +125,7 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<Socket> m_socket;
     Conversation m_conversation{m_sheet};
     QTimer* Timer1 = nullptr;
-    QTimer* m_wakeTimer = nullptr;
+    EngineLink* m_engineLink = nullptr;
     std::unique_ptr<SheetHistory> m_history;
     QString m_filePath;      // the file the sheet was opened from or saved to; empty when none
     QString m_firmwareText;  // "2.10" while the box's firmware is known

@@ -8,10 +8,6 @@
 namespace zeze::cli {
 namespace {
 
-QByteArray toQByteArray(std::span<const Byte> bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-}
-
 using Clock = std::chrono::steady_clock;
 
 QString seconds(std::chrono::milliseconds duration) {
@@ -52,9 +48,7 @@ BoxSession::BoxSession(const Endpoint& endpoint, BoxJob job, const BoxTiming& ti
       m_endpoint(endpoint),
       m_socket(socket ? std::move(socket) : std::make_unique<TcpSocket>()),
       m_flow(job, limitsOf(timing)) {
-    m_wakeTimer.setSingleShot(true);
-    m_wakeTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_wakeTimer, &QTimer::timeout, this, &BoxSession::onWake);
+    connect(&m_engineLink, &EngineLink::woken, this, &BoxSession::onWake);
     connect(m_socket.get(), &Socket::connected, this, &BoxSession::onConnected);
     connect(m_socket.get(), &Socket::dataArrived, this, &BoxSession::onData);
     connect(m_socket.get(), &Socket::errorOccurred, this, &BoxSession::onError);
@@ -80,9 +74,7 @@ void BoxSession::onConnected() {
 }
 
 void BoxSession::onData(const QByteArray& bytes) {
-    const std::span<const Byte> arrival(reinterpret_cast<const Byte*>(bytes.constData()),
-                                        static_cast<std::size_t>(bytes.size()));
-    apply(m_flow.arrived(arrival, Clock::now()));
+    apply(m_flow.arrived(EngineLink::bytesOf(bytes), Clock::now()));
 }
 
 void BoxSession::onError(int number, const QString& description) {
@@ -104,23 +96,16 @@ void BoxSession::onWake() {
 void BoxSession::apply(Effects effects) {
     if (m_finished)
         return;
-    for (const std::vector<Byte>& message : effects.sends) {
-        if (m_flow.done())
-            break;
-        if (!m_socket->send(toQByteArray(message))) {
-            apply(m_flow.sendRefused(Clock::now()));
-            return;
-        }
+    if (!m_flow.done() && !m_engineLink.send(effects.sends)) {
+        apply(m_flow.sendRefused(Clock::now()));
+        return;
     }
     if (m_flow.phase() != m_phase) {
         m_phase = m_flow.phase();
         if (m_phase != BoxPhase::Done)
             emit phaseChanged(m_phase);
     }
-    if (const auto due = m_flow.wakeAt()) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now());
-        m_wakeTimer.start(std::max(left, std::chrono::milliseconds(0)));
-    }
+    m_engineLink.wakeAt(m_flow.wakeAt());
     finishIfDone();
 }
 
@@ -142,7 +127,7 @@ void BoxSession::finishIfDone() {
     m_outcome.record = result.record;
     m_outcome.verified = result.verified;
     m_outcome.differences = result.differences;
-    m_wakeTimer.stop();
+    m_engineLink.wakeAt(std::nullopt);
     m_socket->close();
     m_phase = BoxPhase::Done;
     emit phaseChanged(BoxPhase::Done);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/endpoint.h"
+#include "link/engine_link.h"
 #include "link/socket.h"
 #include "model/sheet.h"
 #include "protocol/box_job.h"
@@ -76,7 +77,7 @@ class BoxSession : public QObject {
     Endpoint m_endpoint;
     std::unique_ptr<Socket> m_socket;
     BoxJobFlow m_flow;
-    QTimer m_wakeTimer;
+    EngineLink m_engineLink{*m_socket};
     BoxOutcome m_outcome;
     BoxPhase m_phase = BoxPhase::Connecting;
     bool m_started = false;
