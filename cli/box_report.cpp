@@ -96,7 +96,7 @@ void BoxReport::box(const BoxReportLine& line) {
                            {QStringLiteral("result"), line.result}};
         if (line.firmwareVersion != 0) {
             object.insert(QStringLiteral("firmware"), firmwareText(line.firmwareVersion));
-            object.insert(QStringLiteral("pinSize"), line.pinSize);
+            object.insert(QStringLiteral("pinSize"), line.msgLength);
         }
         if (line.failed)
             object.insert(QStringLiteral("error"), line.error);

@@ -30,9 +30,9 @@ struct BoxReportLine {
     Endpoint endpoint;
     QString result;  // one word for scripts: "verified", "skipped", "differs", "failed", ...
     bool failed = false;
-    bool differs = false;               // differs from the file or plan (diff, --dry-run)
-    std::uint16_t firmwareVersion = 0;  // 0 when not known
-    std::uint8_t pinSize = 0;
+    bool differs = false;                  // differs from the file or plan (diff, --dry-run)
+    std::uint16_t firmwareVersion = 0;     // 0 when not known
+    std::uint8_t msgLength = 0;            // command bytes per pin ("pinSize" in JSON); 0 when not known
     QString text;                          // the line for people after "HOST: "
     QString error;                         // a failure's reason, for scripts
     std::vector<std::string> differences;  // the fields that differ, in the sheet's terms

@@ -125,7 +125,7 @@ BoxReportLine boxLine(const Endpoint& endpoint, const BoxOutcome& outcome, const
     line.endpoint = endpoint;
     line.result = result;
     line.firmwareVersion = outcome.firmwareVersion;
-    line.pinSize = outcome.msgLength;
+    line.msgLength = outcome.msgLength;
     line.text = text;
     return line;
 }

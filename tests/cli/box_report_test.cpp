@@ -67,7 +67,7 @@ TEST(BoxReport, QuietKeepsFailuresAndJsonKeepsEverything) {
     BoxReport jsonReport(json.io, {Verbosity::Quiet, true}, QStringLiteral("send"), 1);
     BoxReportLine line = lineOf(8001, "failed", true);
     line.firmwareVersion = 0x0209;
-    line.pinSize = 30;
+    line.msgLength = 30;
     jsonReport.box(line);
     jsonReport.summary(QStringLiteral("ignored for JSON"));
     const QStringList objects = QString::fromStdString(json.out).split('\n', Qt::SkipEmptyParts);
