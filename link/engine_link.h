@@ -31,7 +31,8 @@ class EngineLink : public QObject {
     void wakeAt(std::optional<Clock::time_point> due);
 
     static std::span<const std::uint8_t> bytesOf(const QByteArray& bytes) {
-        return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())};
+        return {reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                static_cast<std::size_t>(bytes.size())};
     }
 
   signals:

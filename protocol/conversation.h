@@ -149,7 +149,8 @@ class Conversation {
     struct Ask {
         Confirm confirm = Confirm::WhenInDoubt;
         TimePoint firstAsked{};
-        std::optional<TimePoint> askedAt;  // the latest request went out (none yet: held until the line rests)
+        std::optional<TimePoint>
+            askedAt;  // the latest request went out (none yet: held until the line rests)
         int asks = 0;
         TimePoint holdSince{};  // held since then for the line to rest; sent after a silence regardless
         // A reply framed, waiting for the line to come to rest behind it.

@@ -124,7 +124,8 @@ void Framer::take(FramerEvents& out, Byte byte, TimePoint now) {
         case Mode::Fixed:
             m_held.push_back(byte);
             if (m_held.size() == m_need) {
-                const MessageKind kind = m_held[1] == kGroupProgramming ? MessageKind::Dump : MessageKind::Firmware;
+                const MessageKind kind =
+                    m_held[1] == kGroupProgramming ? MessageKind::Dump : MessageKind::Firmware;
                 out.push_back(Message{kind, std::move(m_held), m_heldExact, m_began});
                 m_held.clear();
                 m_mode = Mode::Start;

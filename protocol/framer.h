@@ -123,10 +123,11 @@ class Framer {
     std::size_t m_need = 0;
     std::size_t m_payload = 0;  // payload bytes of the message under way
     std::size_t m_dropped = 0;
-    bool m_exact = true;           // the message under way, or the next one, begins exactly
-    bool m_heldExact = true;       // the message of known length under way began exactly
-    bool m_afterExactEnd = true;  // the line rests right behind an exact message of known length (or nothing came)
-    bool m_restMayCome = false;    // a message was given up and its rest may still come
+    bool m_exact = true;      // the message under way, or the next one, begins exactly
+    bool m_heldExact = true;  // the message of known length under way began exactly
+    bool m_afterExactEnd =
+        true;  // the line rests right behind an exact message of known length (or nothing came)
+    bool m_restMayCome = false;  // a message was given up and its rest may still come
     TimePoint m_lastByte{};
     TimePoint m_began{};
 };

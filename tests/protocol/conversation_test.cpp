@@ -153,7 +153,8 @@ constexpr char kConfirmDump[] =
     "Dump data, 1448 bytes, but other bytes came with it, so it may not be the reply: asking the box again "
     "to confirm.";
 
-constexpr char kOutOfStep1[] = "Dropped 1 bytes from the box that began no message: its messages were out of step.";
+constexpr char kOutOfStep1[] =
+    "Dropped 1 bytes from the box that began no message: its messages were out of step.";
 
 void runScripts(const std::vector<Script>& scripts) {
     for (const Script& script : scripts) {
@@ -214,7 +215,8 @@ TEST(Conversation, WhereTheFramingIsInDoubtTwoRepliesMustAgree) {
          {"connect", "< FF 00 00 05 0A 02", "+100", "get", "< {long 0 698}", "+2000",
           "< FF 00 00 04 AB FF 00 00 04 AB FF 00 00 04 AB", "+3000"},
          {kSuccess, "Firmware v2.10", "Dropped 698 bytes from the box: the message was never completed.",
-          "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged.", "GPI", "GPI", "GPI"},
+          "Get from Zeze failed: the box's reply was incomplete. The sheet is unchanged.", "GPI", "GPI",
+          "GPI"},
          {kId, kDump},
          "7E",
          0x020A},
@@ -268,8 +270,8 @@ TEST(Conversation, LimitsPausesAndTheConnection) {
          "7E",
          0x020A},
         {"chatter neither extends the limit nor keeps a request from going out",
-         {"connect", "< FF 00 00 05 0A 02", "+100", "get", "+1000", "< FF 00 00 04", "+1000",
-          "< FF 00 00 04", "+1000", "< FF 00 00 04", "+7000"},
+         {"connect", "< FF 00 00 05 0A 02", "+100", "get", "+1000", "< FF 00 00 04", "+1000", "< FF 00 00 04",
+          "+1000", "< FF 00 00 04", "+7000"},
          {kSuccess, "Firmware v2.10", "GPI", "GPI", "GPI",
           "Get from Zeze failed: no reply within 10 s. The sheet is unchanged."},
          {kId, kDump},

@@ -65,13 +65,13 @@ std::vector<Byte> operator+(std::vector<Byte> a, const std::vector<Byte>& b) {
 // A short box's dump reply (848 bytes) with look-alike headers in its fields and commands.
 std::vector<Byte> lookAlikeDump() {
     std::vector<Byte> dump = test::emptyDump(kShortMsgLength);
-    test::put(dump, 3, "FF 01 00 FF");                         // gateway 255.1.0.255
-    test::put(dump, 11, "C0 A8 FF 01");                        // address 192.168.255.1
-    test::put(dump, 15, "FF 00");                              // port 65280
-    test::put(dump, 80, "06 01 FF 00 00 05 00 04");            // pin 2: a firmware look-alike
-    test::put(dump, 112, "04 02 FF 01 00 01");                 // pin 3: a dump header
-    test::put(dump, 816, "1E 00");                             // pin 25: 30 bytes
-    test::put(dump, 844, "FF 00 00 01");                       // ending like a status message
+    test::put(dump, 3, "FF 01 00 FF");               // gateway 255.1.0.255
+    test::put(dump, 11, "C0 A8 FF 01");              // address 192.168.255.1
+    test::put(dump, 15, "FF 00");                    // port 65280
+    test::put(dump, 80, "06 01 FF 00 00 05 00 04");  // pin 2: a firmware look-alike
+    test::put(dump, 112, "04 02 FF 01 00 01");       // pin 3: a dump header
+    test::put(dump, 816, "1E 00");                   // pin 25: 30 bytes
+    test::put(dump, 844, "FF 00 00 01");             // ending like a status message
     return dump;
 }
 
@@ -138,9 +138,7 @@ TEST(Framer, StreamsFrameByTheirBytesAndTime) {
         {"a firmware reply that stops is given up after a silence; what comes later is a guess",
          {{0, bytes("FF 00 00 05 09")}, {5000, kFirmware209}},
          {"Drop 5 cut", "Firmware FF 00 00 05 09 02 guessed"}},
-        {"a header begun and never finished is given up",
-         {{0, bytes("FF 00")}},
-         {"Drop 2 cut"}},
+        {"a header begun and never finished is given up", {{0, bytes("FF 00")}}, {"Drop 2 cut"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(frame(c.pieces, configMessageSize(kShortMsgLength), c.endAt), c.expected) << c.name;
