@@ -3,6 +3,7 @@
 #include "protocol/framer.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "protocol/config_record.h"
 
@@ -52,6 +53,18 @@ FramerEvents Framer::feed(std::span<const Byte> bytes, TimePoint now) {
                           bytes.begin() + static_cast<std::ptrdiff_t>(i + n));
             i += n;
             continue;
+        }
+        if ((m_mode == Mode::Payload || m_mode == Mode::Hunting) && m_held.empty()) {
+            // Only a start byte can begin a header: everything before the next one is skipped at once.
+            const void* next = std::memchr(bytes.data() + i, kStartByte, bytes.size() - i);
+            const std::size_t skip =
+                next ? static_cast<std::size_t>(static_cast<const Byte*>(next) - bytes.data()) - i
+                     : bytes.size() - i;
+            if (skip > 0) {
+                skipped(skip);
+                i += skip;
+                continue;
+            }
         }
         take(out, bytes[i++], now);
     }
@@ -185,7 +198,7 @@ void Framer::scan(FramerEvents& out, Byte byte, TimePoint now) {
     m_held.push_back(byte);
     while (!m_held.empty() && !beginsKnownHeader(m_held)) {
         m_held.erase(m_held.begin());
-        ++(m_mode == Mode::Hunting ? m_dropped : m_payload);
+        skipped(1);
     }
     if (m_held.size() == kConfigHeader.size()) {
         // A known header: a message begins here, or a look-alike does; which, only a reply's
@@ -199,7 +212,15 @@ void Framer::scan(FramerEvents& out, Byte byte, TimePoint now) {
             take(out, b, now);
         return;
     }
-    if (m_mode == Mode::Payload && m_payload > kMaxPayload) {
+}
+
+void Framer::skipped(std::size_t count) {
+    if (m_mode == Mode::Hunting) {
+        m_dropped += count;
+        return;
+    }
+    m_payload += count;
+    if (m_payload > kMaxPayload) {
         m_mode = Mode::Hunting;
         m_dropped = m_payload - kMaxPayload;
     }

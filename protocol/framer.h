@@ -115,6 +115,8 @@ class Framer {
     void emitMessage(FramerEvents& out, MessageKind kind);
     void scan(FramerEvents& out, Byte byte, TimePoint now);
     void dropHunted(FramerEvents& out);
+    // Bytes that begin no header: payload, or dropped.
+    void skipped(std::size_t count);
 
     FramerTiming m_timing;
     std::size_t m_dumpLength = 0;
