@@ -168,6 +168,7 @@ void FrmMain::showSheet() {
     chk_Auto_Checksum->setChecked(m_sheet.autoChecksum);
     block(mnuReadShort);
     mnuReadShort->setChecked(m_sheet.readShort);
+    m_conversation.setReadShort(m_sheet.readShort);
     for (int row = 0; row < kPinCount; ++row) {
         const PinRow& pin = m_sheet.pins[row];
         block(cbo_Command[row]);
@@ -261,16 +262,19 @@ bool FrmMain::connected() const {
 void FrmMain::apply(Effects effects) {
     for (const std::string& line : effects.lines)
         log(fromStd(line));
-    // What a refusal changes is carried out first; nothing after the refused message goes out.
+    // The sheet changes before anything is sent: a refusal's own change (a Get's commands put back)
+    // comes after the change of the call that sent.
+    if (effects.sheetChanged()) {
+        applySheetChange(m_sheet, effects.sheet);
+        showSheet();
+        recordChange();
+    }
+    // Nothing after a refused message goes out.
     if (!m_engineLink->send(effects.sends))
         apply(m_conversation.sendRefused(Clock::now()));
     if (effects.firmwareText) {
         m_firmwareText = fromStd(*effects.firmwareText);
         updateTitle();
-    }
-    if (effects.sheetChanged) {
-        showSheet();
-        recordChange();
     }
     if (m_conversation.transferWaiting())
         setTransferWaiting();
@@ -384,7 +388,7 @@ void FrmMain::onGpiRequestClicked() {
 }
 
 void FrmMain::onDumpRequestClicked() {
-    apply(m_conversation.requestDump(connected(), Clock::now()));
+    apply(m_conversation.requestDump(connected(), Clock::now(), m_sheet));
     trimActivityLog();
 }
 
@@ -400,7 +404,7 @@ void FrmMain::onWake() {
 // Download
 
 void FrmMain::onDownloadClicked() {
-    apply(m_conversation.download(connected(), Clock::now()));
+    apply(m_conversation.download(connected(), Clock::now(), m_sheet));
     // Read back once the pause is over (the request waits for it), against the sheet as it went out.
     if (mnuVerifyAfterSend->isChecked() && m_conversation.transferWaiting() &&
         !m_conversation.awaitingDump()) {

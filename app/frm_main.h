@@ -123,7 +123,7 @@ class FrmMain : public QMainWindow {
 
     Sheet m_sheet;
     std::unique_ptr<Socket> m_socket;
-    Conversation m_conversation{m_sheet};
+    Conversation m_conversation;
     QTimer* Timer1 = nullptr;
     EngineLink* m_engineLink = nullptr;
     std::unique_ptr<SheetHistory> m_history;

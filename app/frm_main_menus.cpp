@@ -42,7 +42,10 @@ void FrmMain::buildMenu() {
     connect(mnuDefaults, &QAction::triggered, this, [this] { onPresetChosen(Preset::OneMachine); });
     connect(mnuFourMach, &QAction::triggered, this, [this] { onPresetChosen(Preset::FourMachines); });
     connect(mnuGang, &QAction::triggered, this, [this] { onPresetChosen(Preset::Gang); });
-    connect(mnuReadShort, &QAction::toggled, this, [this](bool on) { m_sheet.readShort = on; });
+    connect(mnuReadShort, &QAction::toggled, this, [this](bool on) {
+        m_sheet.readShort = on;
+        m_conversation.setReadShort(on);
+    });
 
     buildFileMenu();
     buildEditMenu();

@@ -60,8 +60,7 @@ void BM_AssembleLongDump(benchmark::State& state) {
     const std::vector<Byte> dump = BuildDownload(sheet).message;
     const std::span<const Byte> all(dump);
     const TimePoint now{};
-    Sheet reader = fullSheet(kLongMsgLength);
-    Conversation conversation(reader);
+    Conversation conversation;
     for (auto _ : state) {
         Effects effects;
         for (std::size_t at = 0; at < all.size(); at += piece)

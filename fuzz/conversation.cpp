@@ -23,7 +23,7 @@ using namespace zeze;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     Sheet sheet;
-    Conversation conversation(sheet);
+    Conversation conversation;
     TimePoint now{};
     bool connected = false;
     while (in.remaining_bytes() > 0) {
@@ -53,10 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 effects = conversation.requestId(connected, now);
                 break;
             case 6:
-                effects = conversation.requestDump(connected, now);
+                effects = conversation.requestDump(connected, now, sheet);
                 break;
             case 7:
-                effects = conversation.download(connected, now);
+                effects = conversation.download(connected, now, sheet);
                 break;
             case 8:
                 effects = conversation.sendRefused(now);
@@ -83,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 effects = conversation.advance(now);
         }
+        applySheetChange(sheet, effects.sheet);
         check(conversation.heldBytes() < configMessageSize(kLongMsgLength));
         // While the box stores a download, nothing is sent, save by the step that ended the pause.
         if (pausingBefore && conversation.pausing())

@@ -14,8 +14,7 @@ std::string seconds(Millis duration) {
 
 }  // namespace
 
-BoxJobFlow::BoxJobFlow(BoxJob job, const ConversationLimits& limits)
-    : m_job(job), m_conversation(m_sheet, limits) {}
+BoxJobFlow::BoxJobFlow(BoxJob job, const ConversationLimits& limits) : m_job(job), m_conversation(limits) {}
 
 void BoxJobFlow::setProgram(const ConfigValues& values, bool verify, FitCheck fits) {
     m_program = values;
@@ -72,6 +71,7 @@ std::optional<TimePoint> BoxJobFlow::wakeAt() const {
 }
 
 Effects BoxJobFlow::react(Effects effects, TimePoint now) {
+    applySheetChange(m_sheet, effects.sheet);
     if (done())
         return effects;
     const ConversationLimits& limits = m_conversation.limits();
@@ -119,7 +119,7 @@ Effects BoxJobFlow::react(Effects effects, TimePoint now) {
             finish(true);
         } else {
             m_phase = BoxPhase::Verifying;
-            effects.append(react(m_conversation.requestDump(true, now), now));
+            effects.append(react(m_conversation.requestDump(true, now, m_sheet), now));
         }
     } else if (!effects.sends.empty() && m_phase == BoxPhase::Sending) {
         m_phase = BoxPhase::Pausing;
@@ -137,7 +137,7 @@ Effects BoxJobFlow::onFirmware(TimePoint now) {
             return {};
         case BoxJob::Read:
             m_phase = BoxPhase::Reading;
-            return react(m_conversation.requestDump(true, now, Confirm::Always), now);
+            return react(m_conversation.requestDump(true, now, m_sheet, Confirm::Always), now);
         case BoxJob::Program:
             break;
     }
@@ -154,7 +154,7 @@ Effects BoxJobFlow::onFirmware(TimePoint now) {
     }
     applyConfigValues(m_sheet, *m_program);
     m_phase = BoxPhase::Sending;
-    Effects effects = react(m_conversation.download(true, now), now);
+    Effects effects = react(m_conversation.download(true, now, m_sheet), now);
     if (!done())
         m_program = configValuesOf(m_sheet);  // what the box must hold afterwards, commands canonical
     return effects;

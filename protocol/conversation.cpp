@@ -42,6 +42,14 @@ std::string fill(const char* pattern, std::size_t number) {
     return fill(pattern, std::to_string(number));
 }
 
+// "Dump data, 1448 bytes": the line of a dump reply of any size.
+std::string dumpLine(const std::vector<Byte>& message) {
+    Sheet sized;
+    sized.GPIMsgLength =
+        message.size() >= configMessageSize(kLongMsgLength) ? kLongMsgLength : kShortMsgLength;
+    return ParseReply(message, sized).line;
+}
+
 FramerTiming framerTiming(const ConversationLimits& limits) {
     return FramerTiming{limits.settle, limits.silence};
 }
@@ -63,12 +71,50 @@ std::string secondsText(Millis limit) {
     return text;
 }
 
+void SheetChange::append(SheetChange&& later) {
+    emptyCommands = emptyCommands || later.emptyCommands;
+    if (later.putBack)
+        putBack = std::move(later.putBack);
+    if (later.values)
+        values = std::move(later.values);
+    if (later.sentCommands)
+        sentCommands = std::move(later.sentCommands);
+    if (later.firmwareVersion)
+        firmwareVersion = later.firmwareVersion;
+    if (later.msgLength)
+        msgLength = later.msgLength;
+}
+
+void applySheetChange(Sheet& sheet, const SheetChange& change) {
+    if (change.emptyCommands) {
+        for (PinRow& pin : sheet.pins)
+            pin.command.clear();
+    }
+    if (change.putBack) {
+        for (int row = 0; row < kPinCount; ++row) {
+            if (sheet.pins[row].command.empty())
+                sheet.pins[row].command = (*change.putBack)[row];
+        }
+    }
+    if (change.values)
+        applyConfigValues(sheet, *change.values);
+    if (change.sentCommands) {
+        for (int row = 0; row < kPinCount; ++row)
+            sheet.pins[row].command = (*change.sentCommands)[row];
+        sheet.readShort = false;
+    }
+    if (change.firmwareVersion)
+        sheet.FirmwareVersion = *change.firmwareVersion;
+    if (change.msgLength)
+        sheet.GPIMsgLength = *change.msgLength;
+}
+
 void Effects::append(Effects&& more) {
     lines.insert(lines.end(), std::make_move_iterator(more.lines.begin()),
                  std::make_move_iterator(more.lines.end()));
     sends.insert(sends.end(), std::make_move_iterator(more.sends.begin()),
                  std::make_move_iterator(more.sends.end()));
-    sheetChanged = sheetChanged || more.sheetChanged;
+    sheet.append(std::move(more.sheet));
     if (more.firmwareText)
         firmwareText = std::move(more.firmwareText);
     if (more.firmwareFailed)
@@ -87,8 +133,16 @@ void Effects::append(Effects&& more) {
         pauseEnded = more.pauseEnded;
 }
 
-Conversation::Conversation(Sheet& sheet, const ConversationLimits& limits)
-    : m_sheet(sheet), m_limits(limits), m_framer(framerTiming(limits)) {}
+Conversation::Conversation(const ConversationLimits& limits)
+    : m_limits(limits), m_framer(framerTiming(limits)) {}
+
+Sheet Conversation::readingSheet() const {
+    Sheet sheet;
+    sheet.FirmwareVersion = m_firmwareVersion;
+    sheet.GPIMsgLength = msgLengthForFirmware(m_firmwareVersion);
+    sheet.readShort = m_readShort;
+    return sheet;
+}
 
 std::string Conversation::readFailure(Failure why) const {
     switch (why) {
@@ -203,7 +257,8 @@ Effects Conversation::disconnect(TimePoint now) {
     Effects e;
     endConnection(e, Failure::Disconnected);
     m_framer.reset(now);
-    m_sheet.FirmwareVersion = 0;
+    m_firmwareVersion = 0;
+    e.sheet.firmwareVersion = 0;
     return e;
 }
 
@@ -257,15 +312,15 @@ Effects Conversation::requestGpi(bool connected, TimePoint now) {
     return e;
 }
 
-Effects Conversation::requestDump(bool connected, TimePoint now, Confirm confirm) {
-    return requestRead(connected, true, confirm, now);
+Effects Conversation::requestDump(bool connected, TimePoint now, const Sheet& sheet, Confirm confirm) {
+    return requestRead(connected, &sheet, confirm, now);
 }
 
 Effects Conversation::requestProgramming(bool connected, TimePoint now, Confirm confirm) {
-    return requestRead(connected, false, confirm, now);
+    return requestRead(connected, nullptr, confirm, now);
 }
 
-Effects Conversation::requestRead(bool connected, bool intoSheet, Confirm confirm, TimePoint now) {
+Effects Conversation::requestRead(bool connected, const Sheet* intoSheet, Confirm confirm, TimePoint now) {
     Effects e;
     if (!connected) {
         e.lines.push_back(text::kCouldntSendDump);
@@ -281,15 +336,13 @@ Effects Conversation::requestRead(bool connected, bool intoSheet, Confirm confir
     }
     markUp();
     Read read;
-    read.intoSheet = intoSheet;
+    read.intoSheet = intoSheet != nullptr;
     read.ask.confirm = confirm;
     read.ask.holdSince = now;
     if (intoSheet) {
-        for (int row = 0; row < kPinCount; ++row) {
-            read.emptied[row] = m_sheet.pins[row].command;
-            m_sheet.pins[row].command.clear();
-        }
-        e.sheetChanged = true;
+        for (int row = 0; row < kPinCount; ++row)
+            read.emptied[row] = intoSheet->pins[row].command;
+        e.sheet.emptyCommands = true;
     }
     if (auto* held = std::get_if<DownloadHeld>(&m_transfer))
         held->then = std::move(read);
@@ -302,7 +355,7 @@ Effects Conversation::requestRead(bool connected, bool intoSheet, Confirm confir
     return e;
 }
 
-Effects Conversation::download(bool connected, TimePoint now) {
+Effects Conversation::download(bool connected, TimePoint now, const Sheet& sheet) {
     Effects e;
     if (pausing() || std::holds_alternative<DownloadHeld>(m_transfer)) {
         e.lines.push_back(text::kDownloadBusy);
@@ -314,21 +367,26 @@ Effects Conversation::download(bool connected, TimePoint now) {
         e.downloadRefused = Failure::Busy;
         return e;
     }
-    // Normalises the commands in the sheet whether or not anything is sent.
-    const EncodeResult built = BuildDownload(m_sheet);
-    e.sheetChanged = built.ok();
-    if (!built.ok()) {
+    // The commands are made canonical in the sheet whether or not anything is sent.
+    ConfigValues values = canonicalValuesOf(sheet);
+    const std::uint8_t msgLength = msgLengthForFirmware(m_firmwareVersion);
+    if (const EncodeResult built = EncodeConfigMessage(values, msgLength); !built.ok()) {
         e.lines.push_back(built.error);
         e.downloadRefused = Failure::BadSheet;
         return e;
     }
+    m_readShort = false;
+    e.sheet.msgLength = msgLength;
+    e.sheet.sentCommands.emplace();
+    for (int row = 0; row < kPinCount; ++row)
+        (*e.sheet.sentCommands)[row] = values.pins[row].command;
     if (!connected) {
         e.lines.push_back(text::kCouldntSendDownload);
         e.downloadRefused = Failure::NotConnected;
         return e;
     }
     markUp();
-    m_transfer = DownloadHeld{};
+    m_transfer = DownloadHeld{std::move(values), std::nullopt};
     askFirmwareIfNeeded(e, now);
     release(e, now);
     return e;
@@ -418,9 +476,12 @@ void Conversation::release(Effects& e, TimePoint now) {
 }
 
 void Conversation::sendDownload(Effects& e, TimePoint now) {
-    std::optional<Read> then = std::move(std::get<DownloadHeld>(m_transfer).then);
-    EncodeResult built = BuildDownload(m_sheet);  // sized by this connection's firmware reply
-    e.sheetChanged = true;
+    DownloadHeld& held = std::get<DownloadHeld>(m_transfer);
+    std::optional<Read> then = std::move(held.then);
+    // Sized by this connection's firmware reply.
+    const std::uint8_t msgLength = msgLengthForFirmware(m_firmwareVersion);
+    EncodeResult built = EncodeConfigMessage(held.values, msgLength);
+    e.sheet.msgLength = msgLength;
     if (!built.ok()) {
         e.lines.push_back(built.error);
         e.downloadRefused = Failure::BadSheet;
@@ -429,7 +490,7 @@ void Conversation::sendDownload(Effects& e, TimePoint now) {
     }
     e.sends.push_back(std::move(built.message));
     m_lastSent = Sent::Download;
-    m_transfer = Pausing{now + m_limits.transferPause(m_sheet.GPIMsgLength), std::move(then)};
+    m_transfer = Pausing{now + m_limits.transferPause(msgLength), std::move(then)};
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -455,13 +516,7 @@ void Conversation::failRead(Effects& e, Failure why, std::size_t cutBytes) {
         e.lines.push_back(fill(text::kReadFailed, readFailure(why)));
         return;
     }
-    // Every command string still empty gets back what it held before the request; a row typed into
-    // since keeps what was typed.
-    for (int row = 0; row < kPinCount; ++row) {
-        if (m_sheet.pins[row].command.empty())
-            m_sheet.pins[row].command = taken->emptied[row];
-    }
-    e.sheetChanged = true;
+    e.sheet.putBack = taken->emptied;
     switch (why) {
         case Failure::GaveUp:
             e.lines.push_back(text::kDumpGaveUp);
@@ -562,7 +617,7 @@ void Conversation::onMessage(Effects& e, const Message& message, TimePoint now) 
             }
             if (m_idAsk && m_idAsk->settling)
                 m_idAsk->settlingCertain = false;  // two where one was asked for
-            e.lines.push_back(fill(text::kFirmwareUnasked, ParseReply(message.bytes, m_sheet).line));
+            e.lines.push_back(fill(text::kFirmwareUnasked, ParseReply(message.bytes, readingSheet()).line));
             return;
         case MessageKind::Dump:
             if (Read* read = activeRead(); read && answers(read->ask) && !read->ask.settling) {
@@ -571,11 +626,11 @@ void Conversation::onMessage(Effects& e, const Message& message, TimePoint now) 
             }
             if (Read* read = activeRead(); read && read->ask.settling)
                 read->ask.settlingCertain = false;
-            e.lines.push_back(fill(text::kDumpUnasked, ParseReply(message.bytes, m_sheet).line));
+            e.lines.push_back(fill(text::kDumpUnasked, dumpLine(message.bytes)));
             return;
         case MessageKind::Status:
         case MessageKind::Unknown:
-            e.lines.push_back(ParseReply(message.bytes, m_sheet).line);
+            e.lines.push_back(ParseReply(message.bytes, readingSheet()).line);
             return;
     }
 }
@@ -621,7 +676,9 @@ Conversation::Settled Conversation::settle(Effects& e, Ask& ask, std::vector<Byt
     ask.doubtful = reply;
     if (ask.asks >= kMaxAsks)
         return Settled::Unconfirmed;
-    e.lines.push_back(fill(text::kReplyInDoubt, ParseReply(reply, m_sheet).line));
+    e.lines.push_back(fill(text::kReplyInDoubt, reply.size() > kFirmwareReplyLength
+                                                    ? dumpLine(reply)
+                                                    : ParseReply(reply, readingSheet()).line));
     ask.askedAt.reset();
     ask.holdSince = now;
     return Settled::AskAgain;
@@ -629,11 +686,13 @@ Conversation::Settled Conversation::settle(Effects& e, Ask& ask, std::vector<Byt
 
 void Conversation::applyFirmware(Effects& e, const std::vector<Byte>& reply, TimePoint now) {
     (void)now;
-    const ParsedReply parsed = ParseReply(reply, m_sheet);
+    const ParsedReply parsed = ParseReply(reply, readingSheet());
     m_idAsk.reset();
     m_firmware = FirmwareState::Known;
-    applyReply(m_sheet, parsed);
-    m_framer.setDumpLength(configMessageSize(msgLengthForFirmware(m_sheet.FirmwareVersion)));
+    m_firmwareVersion = *parsed.firmwareVersion;
+    e.sheet.firmwareVersion = parsed.firmwareVersion;
+    e.sheet.msgLength = parsed.msgLength;
+    m_framer.setDumpLength(configMessageSize(msgLengthForFirmware(m_firmwareVersion)));
     e.firmwareText = parsed.firmwareText;
     e.lines.push_back(parsed.line);
 }
@@ -641,11 +700,11 @@ void Conversation::applyFirmware(Effects& e, const std::vector<Byte>& reply, Tim
 void Conversation::applyDump(Effects& e, std::vector<Byte> reply) {
     Read read = std::move(std::get<Reading>(m_transfer).read);
     m_transfer = Idle{};
-    ParsedReply parsed = ParseReply(reply, m_sheet);
+    ParsedReply parsed = ParseReply(reply, readingSheet());
     e.lines.push_back(parsed.line);
     if (read.intoSheet) {
-        applyReply(m_sheet, parsed);
-        e.sheetChanged = true;
+        e.sheet.values = std::move(parsed.config);
+        e.sheet.msgLength = parsed.msgLength;
     } else {
         e.programming = std::move(parsed.config);
     }

@@ -69,18 +69,40 @@ enum class Confirm {
     Always,       // only when two replies agree byte for byte (a backup)
 };
 
-// What the caller must do after one call, in this order: log the lines, send each message (reporting
-// a refusal with sendRefused()), show the sheet again when it changed. The other fields tell a program
+// What one call changes in the sheet its caller keeps (the engine holds none); applySheetChange()
+// carries it out.
+struct SheetChange {
+    bool emptyCommands = false;  // a Get began: the 24 commands are empty until its reply fills them
+    // A Get ended without the box's programming: every command still empty gets its text back (a row
+    // typed into meanwhile keeps what was typed).
+    std::optional<std::array<std::string, kPinCount>> putBack;
+    std::optional<ConfigValues> values;  // a Get's reply: the box's programming
+    // Send: every command as it was sent (canonical), and "Read Short" cleared.
+    std::optional<std::array<std::string, kPinCount>> sentCommands;
+    std::optional<std::uint16_t> firmwareVersion;  // FirmwareVersion, when it changed
+    std::optional<std::uint8_t> msgLength;         // GPIMsgLength, when it was set
+
+    bool any() const {
+        return emptyCommands || putBack || values || sentCommands || firmwareVersion || msgLength;
+    }
+    void append(SheetChange&& later);
+};
+
+void applySheetChange(Sheet& sheet, const SheetChange& change);
+
+// What the caller must do after one call, in this order: log the lines, apply the sheet's change and
+// show it, send each message (reporting a refusal with sendRefused()). The other fields tell a program
 // what happened.
 struct [[nodiscard]] Effects {
     std::vector<std::string> lines;
     std::vector<std::vector<Byte>> sends;
-    bool sheetChanged = false;
+    SheetChange sheet;
+    bool sheetChanged() const { return sheet.any(); }
     // A firmware reply was applied: the version as the title shows it ("2.10").
     std::optional<std::string> firmwareText;
     std::optional<Failure> firmwareFailed;
-    // The awaited dump was read: the message, one whole record at the box's size. Read into the
-    // sheet, or, for requestProgramming(), handed over here and the sheet left alone.
+    // The awaited dump was read: the message, one whole record at the box's size. For a Get its
+    // values are also in `sheet`; for requestProgramming() only here.
     std::optional<std::vector<Byte>> dump;
     std::optional<ConfigValues> programming;
     std::optional<Failure> dumpFailed;
@@ -95,7 +117,7 @@ struct [[nodiscard]] Effects {
 
 class Conversation {
   public:
-    explicit Conversation(Sheet& sheet, const ConversationLimits& limits = {});
+    explicit Conversation(const ConversationLimits& limits = {});
 
     const ConversationLimits& limits() const { return m_limits; }
 
@@ -112,11 +134,16 @@ class Conversation {
     // Requests; `connected` is the socket's state at the click.
     Effects requestId(bool connected, TimePoint now);
     Effects requestGpi(bool connected, TimePoint now);
-    Effects requestDump(bool connected, TimePoint now, Confirm confirm = Confirm::WhenInDoubt);
+    // Get from Zeze: the sheet's commands are emptied while it waits, and put back if it fails.
+    Effects requestDump(bool connected, TimePoint now, const Sheet& sheet,
+                        Confirm confirm = Confirm::WhenInDoubt);
     // Reads the box's programming without touching the sheet (to compare, or to verify a download:
     // asked for during the transfer pause it goes out when the pause ends).
     Effects requestProgramming(bool connected, TimePoint now, Confirm confirm = Confirm::WhenInDoubt);
-    Effects download(bool connected, TimePoint now);
+    // Send to Zeze: the sheet's values, commands made canonical, sized by this connection's firmware.
+    Effects download(bool connected, TimePoint now, const Sheet& sheet);
+    // "Read Short": dumps are read with 30-byte pin slots, whatever the box's size. Cleared by a download.
+    void setReadShort(bool on) { m_readShort = on; }
     // The last message handed out in sends was not taken by the connection.
     Effects sendRefused(TimePoint now);
 
@@ -166,7 +193,8 @@ class Conversation {
         std::array<std::string, kPinCount> emptied{};
     };
     struct Idle {};
-    struct DownloadHeld {  // until the firmware is known
+    struct DownloadHeld {     // until the firmware is known
+        ConfigValues values;  // canonical
         std::optional<Read> then;
     };
     struct Pausing {  // the box stores a download
@@ -183,7 +211,7 @@ class Conversation {
     Read* activeRead();
     const Read* activeRead() const;
     const Read* queuedRead() const;
-    Effects requestRead(bool connected, bool intoSheet, Confirm confirm, TimePoint now);
+    Effects requestRead(bool connected, const Sheet* intoSheet, Confirm confirm, TimePoint now);
     void startIdAsk(Effects& e, TimePoint now);
     void sendId(Effects& e, TimePoint now);
     void sendDownload(Effects& e, TimePoint now);
@@ -208,18 +236,21 @@ class Conversation {
     void markUp();
     void sendRequest(Effects& e, Ask& ask, const std::array<Byte, 3>& request, Sent sent, TimePoint now);
     void step(Effects& e, TimePoint now);
+    // The run values a reply is read with.
+    Sheet readingSheet() const;
     void applyFirmware(Effects& e, const std::vector<Byte>& reply, TimePoint now);
     void applyDump(Effects& e, std::vector<Byte> reply);
     std::optional<TimePoint> settleAt(const Ask& ask) const;
     std::optional<TimePoint> deadline(const Ask& ask, MessageKind kind) const;
     void checkDeadlines(Effects& e, TimePoint now);
 
-    Sheet& m_sheet;
     ConversationLimits m_limits;
     Framer m_framer;
 
     LinkState m_link = LinkState::Down;
     FirmwareState m_firmware = FirmwareState::Unknown;
+    std::uint16_t m_firmwareVersion = 0;  // of this connection's box, once known; 0 after Disconnect
+    bool m_readShort = false;
     std::optional<Ask> m_idAsk;  // the ID request's reply is awaited
     Transfer m_transfer = Idle{};
     Sent m_lastSent = Sent::Nothing;

@@ -85,13 +85,14 @@ std::string describeSend(const std::vector<Byte>& message) {
 
 struct Session {
     Sheet sheet;
-    Conversation conversation{sheet};
+    Conversation conversation;
     TimePoint now{};
     std::vector<std::string> lines;
     std::vector<std::string> sent;
     Effects last;
 
     void take(Effects effects) {
+        applySheetChange(sheet, effects.sheet);
         lines.insert(lines.end(), effects.lines.begin(), effects.lines.end());
         for (const auto& message : effects.sends)
             sent.push_back(describeSend(message));
@@ -116,11 +117,11 @@ struct Session {
             take(conversation.connecting(now));
             take(conversation.connectWaitOver(true, now));
         } else if (step == "get") {
-            take(conversation.requestDump(true, now));
+            take(conversation.requestDump(true, now, sheet));
         } else if (step == "compare") {
             take(conversation.requestProgramming(true, now));
         } else if (step == "send") {
-            take(conversation.download(true, now));
+            take(conversation.download(true, now, sheet));
         } else if (step == "id") {
             take(conversation.requestId(true, now));
         } else if (step == "disconnect") {
