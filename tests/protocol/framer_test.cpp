@@ -13,6 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::bytes;
+using test::operator+;
 
 // One event as text: "Status FF 00 00 04 exact", "Dump 848 guessed", "Drop 5 cut", "Drop 3 out".
 std::string describe(const FramerEvent& event) {
@@ -55,11 +56,6 @@ std::vector<std::string> frame(const std::vector<Piece>& pieces, std::size_t dum
     }
     note(framer.advance(t0 + Millis(endAt)));
     return out;
-}
-
-std::vector<Byte> operator+(std::vector<Byte> a, const std::vector<Byte>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 // A short box's dump reply (848 bytes) with look-alike headers in its fields and commands.

@@ -39,6 +39,11 @@ inline std::string hexText(const std::vector<Byte>& values) {
     return text;
 }
 
+inline std::vector<Byte> operator+(std::vector<Byte> a, const std::vector<Byte>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 inline void put(std::vector<Byte>& message, std::size_t offset, const std::string& hex) {
     for (Byte b : bytes(hex))
         message.at(offset++) = b;
