@@ -45,6 +45,7 @@ class FrmMain : public QMainWindow {
 
     const Sheet& sheet() const { return m_sheet; }
     Socket& socket() { return *m_socket; }
+    const Conversation& conversation() const { return m_conversation; }
     static QString startTitle();
     // The box named on the command line: shown in the connection controls and connected to as a click on
     // Connect would.

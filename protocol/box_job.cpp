@@ -8,6 +8,8 @@
 namespace zeze {
 namespace {
 
+constexpr char kUnconfirmed[] = "no two of the box's replies agreed, so none could be trusted";
+
 std::string seconds(Millis duration) {
     return secondsText(duration) + " s";
 }
@@ -76,9 +78,16 @@ Effects BoxJobFlow::react(Effects effects, TimePoint now) {
         return effects;
     const ConversationLimits& limits = m_conversation.limits();
     if (effects.firmwareFailed) {
-        finish(false, *effects.firmwareFailed == Failure::GaveUp
-                          ? "reply cut short, then " + seconds(limits.silence) + " of silence"
-                          : "no reply within " + seconds(limits.replyStart));
+        switch (*effects.firmwareFailed) {
+            case Failure::GaveUp:
+                finish(false, "reply cut short, then " + seconds(limits.silence) + " of silence");
+                break;
+            case Failure::Unconfirmed:
+                finish(false, kUnconfirmed);
+                break;
+            default:
+                finish(false, "no reply within " + seconds(limits.replyStart));
+        }
     } else if (effects.downloadRefused) {
         finish(false, *effects.downloadRefused == Failure::SendFailed
                           ? "the connection did not take the download"
@@ -102,6 +111,9 @@ Effects BoxJobFlow::react(Effects effects, TimePoint now) {
                 break;
             case Failure::ConnectionLost:
                 finish(false, "the box closed the connection");
+                break;
+            case Failure::Unconfirmed:
+                finish(false, kUnconfirmed);
                 break;
             default:
                 finish(false, "no dump reply within " + seconds(limits.replyStart));

@@ -7,19 +7,21 @@
 //               Connecting --wait over, no connection--> Late --connectionUp--> Up (ID asked)
 //               any --disconnect, connection lost--> Down (what was awaited fails; firmware Unknown)
 //   firmware    Unknown --firmware reply believed--> Known (sizes dumps and downloads)
-//               the ID ask: held --line at rest--> sent --reply framed--> settling --line at rest,
-//               certain, or agreeing with the one before--> believed; in doubt --> held again (at most
-//               kMaxAsks requests); limits, cut or lost --> fails (a transfer held for it fails too)
+//               the ID ask: held --line at rest--> sent --a reply framed, or one dropped--> window
+//               open --line at rest: one reply, certain, or one agreeing with the window before-->
+//               believed; in doubt --> held again (at most kMaxAsks requests); limits, an exact reply
+//               cut, or the connection lost --> fails (a transfer held for it fails too)
 //   transfer    Idle --Get, Compare--> Reading (request held until the firmware is known and the line
 //               rests, then sent; its reply settles like the ID's) --believed--> Idle (values applied)
 //               Idle --Send--> DownloadHeld (until the firmware is known) --sent--> Pausing --pause
 //               over--> Idle, or Reading when a read (verify) was asked for meanwhile
 //               Reading --limit, cut, unconfirmed, lost--> Idle (the sheet put back)
 //
-// A reply is believed on its own when it began where a message certainly begins, after its request,
-// and the line then came to rest behind it with nothing dropped (a reply misread from a look-alike
-// leaves the real message's rest behind it, which never comes to rest cleanly). Anything else asks
-// again, and two replies that agree byte for byte are believed.
+// A reply is believed on its own when it was the only one, began where a message certainly begins,
+// after its request, and the line then came to rest behind it with nothing dropped (a reply misread
+// from a look-alike leaves the real message's rest behind it, which never comes to rest cleanly). A
+// reply with bytes of no message right behind it is no reply. Anything else asks again, and a reply is
+// believed when it is the one reply, byte for byte, that two requests' windows have in common.
 #include "protocol/conversation.h"
 
 #include <algorithm>
@@ -51,7 +53,10 @@ std::string dumpLine(const std::vector<Byte>& message) {
 }
 
 FramerTiming framerTiming(const ConversationLimits& limits) {
-    return FramerTiming{limits.settle, limits.silence};
+    FramerTiming timing;
+    timing.settle = limits.settle;
+    timing.silence = limits.silence;
+    return timing;
 }
 
 void earliest(std::optional<TimePoint>& due, std::optional<TimePoint> t) {
@@ -135,6 +140,17 @@ void Effects::append(Effects&& more) {
 
 Conversation::Conversation(const ConversationLimits& limits)
     : m_limits(limits), m_framer(framerTiming(limits)) {}
+
+void Conversation::syncFramer() {
+    // Dumps are framed at the size they are read at; a long box read short may send more.
+    const std::size_t boxSize = configMessageSize(msgLengthForFirmware(m_firmwareVersion));
+    const std::size_t readSize = m_readShort ? configMessageSize(kShortMsgLength) : boxSize;
+    if (firmwareKnown())
+        m_framer.setDumpLength(readSize, readSize < boxSize);
+    else
+        m_framer.setDumpLength(0);
+    m_framer.setDumpAwaited(dumpAsked());
+}
 
 Sheet Conversation::readingSheet() const {
     Sheet sheet;
@@ -447,7 +463,8 @@ void Conversation::startIdAsk(Effects& e, TimePoint now) {
 bool Conversation::mayAsk(const Ask& ask, TimePoint now) const {
     // A request goes out when the line is at rest, so that its reply begins where a message certainly
     // begins; on a line that never rests, after a silence regardless (its reply is then confirmed).
-    return !ask.askedAt && !ask.settling && (m_framer.atRest(now) || now >= ask.holdSince + m_limits.silence);
+    return !ask.askedAt && !ask.windowOpen &&
+           (m_framer.atRest(now) || now >= ask.holdSince + m_limits.silence);
 }
 
 void Conversation::sendRequest(Effects& e, Ask& ask, const std::array<Byte, 3>& request, Sent sent,
@@ -580,6 +597,7 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
     Effects e;
     if (bytes.empty())
         return e;
+    syncFramer();
     take(e, m_framer.feed(bytes, now), now);
     step(e, now);
     return e;
@@ -587,6 +605,7 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
 
 Effects Conversation::advance(TimePoint now) {
     Effects e;
+    syncFramer();
     take(e, m_framer.advance(now), now);
     step(e, now);
     return e;
@@ -601,31 +620,48 @@ void Conversation::take(Effects& e, FramerEvents events, TimePoint now) {
     }
 }
 
-void Conversation::beginSettling(Ask& ask, const Message& message, TimePoint now) {
-    ask.settling = message.bytes;
-    ask.settlingCertain = message.exact && ask.confirm == Confirm::WhenInDoubt;
-    ask.settlingSince = now;
+void Conversation::noteReply(Ask& ask, const Message& message, TimePoint now) {
+    if (!ask.windowOpen) {
+        ask.windowOpen = true;
+        ask.openedAt = now;
+    }
+    ask.window.push_back(Reply{message.bytes, message.footing, m_readShort});
+    ask.lastIsReply = true;
+}
+
+void Conversation::noteDrop(Ask& ask, TimePoint now) {
+    if (!ask.askedAt)
+        return;
+    ask.disturbed = true;
+    if (ask.lastIsReply) {
+        // Bytes that begin no message right behind it: it was a look-alike inside some other message.
+        ask.window.pop_back();
+        ask.lastIsReply = false;
+    }
+    // The reply may have been among what was dropped: when the line rests, it is asked for again.
+    if (!ask.windowOpen) {
+        ask.windowOpen = true;
+        ask.openedAt = now;
+    }
 }
 
 void Conversation::onMessage(Effects& e, const Message& message, TimePoint now) {
     const auto answers = [&](const Ask& ask) { return ask.askedAt && message.began >= *ask.askedAt; };
+    Ask* idAsk = m_idAsk ? &*m_idAsk : nullptr;
+    Ask* readAsk = activeRead() ? &activeRead()->ask : nullptr;
+    for (Ask* ask : {idAsk, readAsk}) {
+        if (ask)
+            ask->lastIsReply = false;
+    }
     switch (message.kind) {
         case MessageKind::Firmware:
-            if (m_idAsk && answers(*m_idAsk) && !m_idAsk->settling) {
-                beginSettling(*m_idAsk, message, now);
-                return;
-            }
-            if (m_idAsk && m_idAsk->settling)
-                m_idAsk->settlingCertain = false;  // two where one was asked for
+            if (idAsk && answers(*idAsk))
+                return noteReply(*idAsk, message, now);
             e.lines.push_back(fill(text::kFirmwareUnasked, ParseReply(message.bytes, readingSheet()).line));
             return;
         case MessageKind::Dump:
-            if (Read* read = activeRead(); read && answers(read->ask) && !read->ask.settling) {
-                beginSettling(read->ask, message, now);
-                return;
-            }
-            if (Read* read = activeRead(); read && read->ask.settling)
-                read->ask.settlingCertain = false;
+            if (readAsk && answers(*readAsk))
+                return noteReply(*readAsk, message, now);
             e.lines.push_back(fill(text::kDumpUnasked, dumpLine(message.bytes)));
             return;
         case MessageKind::Status:
@@ -636,51 +672,100 @@ void Conversation::onMessage(Effects& e, const Message& message, TimePoint now) 
 }
 
 void Conversation::onDrop(Effects& e, const Drop& drop, TimePoint now) {
-    (void)now;
     e.lines.push_back(
         fill(drop.reason == DropReason::Cut ? text::kPartialDropped : text::kOutOfStepDropped, drop.count));
-    // Bytes that could not be placed put every reply still settling in doubt.
     if (m_idAsk)
-        m_idAsk->settlingCertain = false;
+        noteDrop(*m_idAsk, now);
     if (Read* read = activeRead())
-        read->ask.settlingCertain = false;
-    // The awaited reply itself stopped half-way.
-    if (drop.kind == MessageKind::Firmware && m_idAsk && m_idAsk->askedAt && drop.began >= *m_idAsk->askedAt)
-        failFirmware(e, Failure::GaveUp);
-    if (Read* read = activeRead(); drop.kind == MessageKind::Dump && read && read->ask.askedAt &&
-                                   drop.began >= *read->ask.askedAt && !read->ask.settling)
-        failRead(e, Failure::GaveUp, drop.count);
+        noteDrop(read->ask, now);
+    // The awaited reply itself stopped half-way. Begun where a message certainly begins it was the
+    // box's, and the read fails; otherwise it may have been a look-alike, and the line's rest decides.
+    const auto cutReply = [&](const Ask& ask, MessageKind kind) {
+        return drop.kind == kind && ask.askedAt && drop.began >= *ask.askedAt;
+    };
+    if (m_idAsk && cutReply(*m_idAsk, MessageKind::Firmware)) {
+        if (drop.footing == Footing::Exact)
+            failFirmware(e, Failure::GaveUp);
+        else if (!m_idAsk->windowOpen)
+            m_idAsk->windowOpen = true, m_idAsk->openedAt = now;
+    }
+    if (Read* read = activeRead(); read && cutReply(read->ask, MessageKind::Dump)) {
+        if (drop.footing == Footing::Exact)
+            failRead(e, Failure::GaveUp, drop.count);
+        else if (!read->ask.windowOpen)
+            read->ask.windowOpen = true, read->ask.openedAt = now;
+    }
 }
 
 std::optional<TimePoint> Conversation::settleAt(const Ask& ask) const {
-    if (!ask.settling)
+    if (!ask.windowOpen)
         return std::nullopt;
-    // At rest: nothing under way and quiet for a settle since the last byte. A line that never rests
-    // leaves the reply in doubt after a silence.
-    std::optional<TimePoint> due = ask.settlingSince + m_limits.silence;
+    // When the line rests: nothing under way and quiet for a settle since the last byte. A line that
+    // never rests closes the window after a silence, and no reply outlives its limit.
+    std::optional<TimePoint> due =
+        std::min(ask.openedAt + m_limits.silence, ask.firstAsked + m_limits.replyTotal);
     if (const auto rest = m_framer.restsAt())
         earliest(due, std::max(*rest, m_framer.lastByte() + m_limits.settle));
     return due;
 }
 
-Conversation::Settled Conversation::settle(Effects& e, Ask& ask, std::vector<Byte>& reply, TimePoint now) {
+Conversation::Settled Conversation::settle(Effects& e, Ask& ask, Reply& reply, TimePoint now) {
     const auto due = settleAt(ask);
     if (!due || now < *due)
         return Settled::NotYet;
     const auto rest = m_framer.restsAt();
     const bool rested = rest && now >= std::max(*rest, m_framer.lastByte() + m_limits.settle);
-    reply = std::move(*ask.settling);
-    ask.settling.reset();
-    if ((rested && ask.settlingCertain) || (ask.doubtful && *ask.doubtful == reply))
+    std::vector<Reply> window = std::move(ask.window);
+    ask.window.clear();
+    ask.windowOpen = false;
+    ask.lastIsReply = false;
+    // Certain on its own: the one reply, begun exactly, and the line at rest behind it with nothing
+    // dropped since the request.
+    if (rested && !ask.disturbed && window.size() == 1 && window[0].footing == Footing::Exact &&
+        ask.confirm == Confirm::WhenInDoubt) {
+        reply = std::move(window[0]);
         return Settled::Believed;
-    ask.doubtful = reply;
+    }
+    // Else believed when exactly one reply of this window was also in the window before. Only a window
+    // the line came to rest behind counts (a message still under way may yet show its replies to be
+    // look-alikes), and only replies that began where a message begins or behind a payload: one found
+    // again after bytes out of step is as likely the inside of a message sent twice.
+    std::vector<Reply> seen;
+    for (Reply& r : window) {
+        const auto same = [&](const Reply& other) { return other.bytes == r.bytes; };
+        if (rested && r.footing != Footing::Resync && std::none_of(seen.begin(), seen.end(), same))
+            seen.push_back(std::move(r));
+    }
+    Reply* agreed = nullptr;
+    int agreeing = 0;
+    for (Reply& r : seen) {
+        if (std::find(ask.previous.begin(), ask.previous.end(), r.bytes) != ask.previous.end()) {
+            agreed = &r;
+            ++agreeing;
+        }
+    }
+    if (agreeing == 1) {
+        reply = std::move(*agreed);
+        return Settled::Believed;
+    }
+    if (now >= ask.firstAsked + m_limits.replyTotal)
+        return Settled::TooSlow;
     if (ask.asks >= kMaxAsks)
         return Settled::Unconfirmed;
-    e.lines.push_back(fill(text::kReplyInDoubt, reply.size() > kFirmwareReplyLength
-                                                    ? dumpLine(reply)
-                                                    : ParseReply(reply, readingSheet()).line));
+    if (!seen.empty()) {
+        const std::vector<Byte>& first = seen.front().bytes;
+        e.lines.push_back(fill(text::kReplyInDoubt, first.size() > kFirmwareReplyLength
+                                                        ? dumpLine(first)
+                                                        : ParseReply(first, readingSheet()).line));
+        ask.previous.clear();
+        for (Reply& r : seen)
+            ask.previous.push_back(std::move(r.bytes));
+    } else {
+        e.lines.push_back(text::kReplyLost);
+    }
     ask.askedAt.reset();
     ask.holdSince = now;
+    ask.disturbed = false;
     return Settled::AskAgain;
 }
 
@@ -692,15 +777,18 @@ void Conversation::applyFirmware(Effects& e, const std::vector<Byte>& reply, Tim
     m_firmwareVersion = *parsed.firmwareVersion;
     e.sheet.firmwareVersion = parsed.firmwareVersion;
     e.sheet.msgLength = parsed.msgLength;
-    m_framer.setDumpLength(configMessageSize(msgLengthForFirmware(m_firmwareVersion)));
+    syncFramer();
     e.firmwareText = parsed.firmwareText;
     e.lines.push_back(parsed.line);
 }
 
-void Conversation::applyDump(Effects& e, std::vector<Byte> reply) {
+void Conversation::applyDump(Effects& e, Reply reply) {
     Read read = std::move(std::get<Reading>(m_transfer).read);
     m_transfer = Idle{};
-    ParsedReply parsed = ParseReply(reply, readingSheet());
+    // Read at the size it was framed at, even if "Read Short" changed since.
+    Sheet reading = readingSheet();
+    reading.readShort = reply.readShort;
+    ParsedReply parsed = ParseReply(reply.bytes, reading);
     e.lines.push_back(parsed.line);
     if (read.intoSheet) {
         e.sheet.values = std::move(parsed.config);
@@ -708,11 +796,11 @@ void Conversation::applyDump(Effects& e, std::vector<Byte> reply) {
     } else {
         e.programming = std::move(parsed.config);
     }
-    e.dump = std::move(reply);
+    e.dump = std::move(reply.bytes);
 }
 
 std::optional<TimePoint> Conversation::deadline(const Ask& ask, MessageKind kind) const {
-    if (!ask.askedAt || ask.settling)
+    if (!ask.askedAt || ask.windowOpen)
         return std::nullopt;
     const TimePoint whole = ask.firstAsked + m_limits.replyTotal;
     if (const auto began = m_framer.underWay(kind); began && *began >= *ask.askedAt)
@@ -750,14 +838,17 @@ void Conversation::checkDeadlines(Effects& e, TimePoint now) {
 }
 
 void Conversation::step(Effects& e, TimePoint now) {
-    std::vector<Byte> reply;
+    Reply reply;
     if (m_idAsk) {
         switch (settle(e, *m_idAsk, reply, now)) {
             case Settled::Believed:
-                applyFirmware(e, reply, now);
+                applyFirmware(e, reply.bytes, now);
                 break;
             case Settled::Unconfirmed:
                 failFirmware(e, Failure::Unconfirmed);
+                break;
+            case Settled::TooSlow:
+                failFirmware(e, Failure::TooSlow);
                 break;
             default:
                 break;
@@ -770,6 +861,9 @@ void Conversation::step(Effects& e, TimePoint now) {
                 break;
             case Settled::Unconfirmed:
                 failRead(e, Failure::Unconfirmed);
+                break;
+            case Settled::TooSlow:
+                failRead(e, Failure::TooSlow);
                 break;
             default:
                 break;
@@ -789,7 +883,7 @@ std::optional<TimePoint> Conversation::wakeAt() const {
     const auto consider = [&](const Ask& ask, MessageKind kind, bool sendable) {
         earliest(due, settleAt(ask));
         earliest(due, deadline(ask, kind));
-        if (sendable && !ask.askedAt && !ask.settling) {
+        if (sendable && !ask.askedAt && !ask.windowOpen) {
             TimePoint at = ask.holdSince + m_limits.silence;
             if (const auto rest = m_framer.restsAt())
                 at = std::min(at, *rest);

@@ -46,7 +46,7 @@ struct ConversationLimits {
 };
 
 // How many requests one read or one ID exchange makes before it gives up finding two replies that agree.
-inline constexpr int kMaxAsks = 4;
+inline constexpr int kMaxAsks = 6;
 
 // Why an awaited reply, or a transfer, did not happen.
 enum class Failure {
@@ -161,6 +161,10 @@ class Conversation {
     bool awaitingFirmware() const { return m_idAsk.has_value(); }
     bool linkUp() const { return m_link == LinkState::Up || m_link == LinkState::UpInWait; }
     std::size_t heldBytes() const { return m_framer.heldBytes(); }
+    // A reply has come (or bytes were dropped) and the engine waits for the line to rest to judge it.
+    bool settling() const {
+        return (m_idAsk && m_idAsk->windowOpen) || (activeRead() && activeRead()->ask.windowOpen);
+    }
 
   private:
     enum class LinkState {
@@ -173,19 +177,26 @@ class Conversation {
     enum class FirmwareState { Unknown, Known };
 
     // One reply the box owes: asked again where in doubt, until two agree.
+    struct Reply {
+        std::vector<Byte> bytes;
+        Footing footing = Footing::Resync;
+        bool readShort = false;  // "Read Short" when it was framed: the size it is read at
+    };
     struct Ask {
         Confirm confirm = Confirm::WhenInDoubt;
         TimePoint firstAsked{};
-        std::optional<TimePoint>
-            askedAt;  // the latest request went out (none yet: held until the line rests)
+        std::optional<TimePoint> askedAt;  // the latest request went out (none: held until the line rests)
         int asks = 0;
         TimePoint holdSince{};  // held since then for the line to rest; sent after a silence regardless
-        // A reply framed, waiting for the line to come to rest behind it.
-        std::optional<std::vector<Byte>> settling;
-        bool settlingCertain = false;
-        TimePoint settlingSince{};
-        // A reply not certain on its own, waiting for a second that agrees.
-        std::optional<std::vector<Byte>> doubtful;
+        // The replies of the awaited kind framed since the latest request. The window opens with the
+        // first (or with one dropped) and closes when the line comes to rest.
+        std::vector<Reply> window;
+        bool windowOpen = false;
+        TimePoint openedAt{};
+        bool disturbed = false;    // bytes were dropped since the request
+        bool lastIsReply = false;  // the latest message framed is the window's last reply
+        // The replies of the window before, none of which could be believed alone.
+        std::vector<std::vector<Byte>> previous;
     };
     struct Read {
         bool intoSheet = true;  // a Get; else a read that leaves the sheet alone
@@ -211,6 +222,8 @@ class Conversation {
     Read* activeRead();
     const Read* activeRead() const;
     const Read* queuedRead() const;
+    // A dump request has gone out and its reply is still awaited.
+    bool dumpAsked() const { return activeRead() && activeRead()->ask.asks > 0; }
     Effects requestRead(bool connected, const Sheet* intoSheet, Confirm confirm, TimePoint now);
     void startIdAsk(Effects& e, TimePoint now);
     void sendId(Effects& e, TimePoint now);
@@ -227,19 +240,22 @@ class Conversation {
     void take(Effects& e, FramerEvents events, TimePoint now);
     void onMessage(Effects& e, const Message& message, TimePoint now);
     void onDrop(Effects& e, const Drop& drop, TimePoint now);
-    // A reply to `ask` has been framed: it waits for the line to rest behind it.
-    void beginSettling(Ask& ask, const Message& message, TimePoint now);
+    // What the framer said bears on an awaited reply: a reply of its kind, or bytes dropped.
+    void noteReply(Ask& ask, const Message& message, TimePoint now);
+    void noteDrop(Ask& ask, TimePoint now);
     // Settles a reply that is due: believed, asked for again, or given up for want of two that agree.
-    enum class Settled { NotYet, Believed, AskAgain, Unconfirmed };
-    Settled settle(Effects& e, Ask& ask, std::vector<Byte>& reply, TimePoint now);
+    enum class Settled { NotYet, Believed, AskAgain, Unconfirmed, TooSlow };
+    Settled settle(Effects& e, Ask& ask, Reply& reply, TimePoint now);
     bool mayAsk(const Ask& ask, TimePoint now) const;
     void markUp();
     void sendRequest(Effects& e, Ask& ask, const std::array<Byte, 3>& request, Sent sent, TimePoint now);
     void step(Effects& e, TimePoint now);
     // The run values a reply is read with.
     Sheet readingSheet() const;
+    // Tells the framer the dump length and whether a dump is awaited.
+    void syncFramer();
     void applyFirmware(Effects& e, const std::vector<Byte>& reply, TimePoint now);
-    void applyDump(Effects& e, std::vector<Byte> reply);
+    void applyDump(Effects& e, Reply reply);
     std::optional<TimePoint> settleAt(const Ask& ask) const;
     std::optional<TimePoint> deadline(const Ask& ask, MessageKind kind) const;
     void checkDeadlines(Effects& e, TimePoint now);

@@ -45,6 +45,8 @@ inline constexpr char kOutOfStepDropped[] =
 // %1: the reply's own line ("Dump data, 1448 bytes", "Firmware v2.10")
 inline constexpr char kReplyInDoubt[] =
     "%1, but other bytes came with it, so it may not be the reply: asking the box again to confirm.";
+inline constexpr char kReplyLost[] =
+    "No reply could be told apart from the other bytes that came: asking the box again.";
 inline constexpr char kFirmwareUnconfirmed[] =
     "The box's firmware is unknown: no two of its replies to the ID request agreed.";
 

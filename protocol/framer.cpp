@@ -8,16 +8,13 @@
 #include "protocol/config_record.h"
 
 namespace zeze {
-namespace {
 
-// Whether `bytes` is FF 00 00 or FF 01 00, or a beginning of one of them.
-bool beginsKnownHeader(const std::vector<Byte>& bytes) {
+bool Framer::beginsKnownHeader(const std::vector<Byte>& bytes) const {
     const std::size_t n = bytes.size();
-    return n > 0 && bytes[0] == kStartByte && (n < 2 || bytes[1] <= kGroupProgramming) &&
+    const Byte highestGroup = m_dumpAwaited ? kGroupProgramming : kGroupStatus;
+    return n > 0 && bytes[0] == kStartByte && (n < 2 || bytes[1] <= highestGroup) &&
            (n < 3 || bytes[2] == kCodeData);
 }
-
-}  // namespace
 
 Framer::Framer(const FramerTiming& timing) : m_timing(timing) {}
 
@@ -27,8 +24,8 @@ void Framer::reset(TimePoint now) {
     m_need = 0;
     m_payload = 0;
     m_dropped = 0;
-    m_exact = true;
-    m_heldExact = true;
+    m_footing = Footing::Exact;
+    m_heldFooting = Footing::Exact;
     m_afterExactEnd = true;  // nothing has come yet
     m_restMayCome = false;
     m_lastByte = now;
@@ -46,7 +43,15 @@ FramerEvents Framer::feed(std::span<const Byte> bytes, TimePoint now) {
     m_lastByte = now;
     std::size_t i = 0;
     while (i < bytes.size()) {
-        if (m_mode == Mode::Fixed && m_held.size() + 1 < m_need) {
+        if (m_mode == Mode::Rest) {
+            const std::size_t n = std::min(m_restLeft, bytes.size() - i);
+            m_restLeft -= n;
+            i += n;
+            if (m_restLeft == 0)
+                m_mode = Mode::Start;
+            continue;
+        }
+        if (m_mode == Mode::Fixed && m_need > kFirmwareReplyLength && m_held.size() + 1 < m_need) {
             // The body of a long message needs no look at each byte.
             const std::size_t n = std::min(m_need - 1 - m_held.size(), bytes.size() - i);
             m_held.insert(m_held.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i),
@@ -81,13 +86,13 @@ FramerEvents Framer::giveUp(TimePoint now) {
     FramerEvents out;
     (void)now;
     if (m_mode == Mode::Fixed || (m_mode == Mode::Start && !m_held.empty())) {
-        Drop cut{m_held.size(), DropReason::Cut, std::nullopt, m_began};
+        Drop cut{m_held.size(), DropReason::Cut, std::nullopt, m_began, m_heldFooting};
         if (m_mode == Mode::Fixed)
             cut.kind = m_held[1] == kGroupProgramming ? MessageKind::Dump : MessageKind::Firmware;
         out.push_back(cut);
         m_held.clear();
         m_mode = Mode::Start;
-        m_exact = false;
+        m_footing = Footing::Resync;
         m_afterExactEnd = false;
         m_restMayCome = true;
     }
@@ -96,6 +101,24 @@ FramerEvents Framer::giveUp(TimePoint now) {
 
 void Framer::quiet(FramerEvents& out, TimePoint now) {
     const auto gap = now - m_lastByte;
+    // A message begun behind a payload or where the stream was found again, that pauses before it is
+    // whole: a box writes its messages in one go, so its header was a look-alike inside other bytes.
+    // Those are read again from the byte after it, as bytes out of step: whatever is found in them may
+    // be the inside of a message. (One begun exactly is the box's: it waits for a silence.)
+    while ((m_mode == Mode::Fixed || (m_mode == Mode::Start && !m_held.empty())) &&
+           m_heldFooting != Footing::Exact && gap >= m_timing.settle) {
+        std::vector<Byte> after(m_held.begin() + 1, m_held.end());
+        m_held.clear();
+        m_footing = Footing::Resync;
+        m_mode = Mode::Hunting;
+        m_dropped = 1;
+        for (const Byte b : after)
+            take(out, b, now);
+    }
+    // One begun exactly that pauses is still the box's, but what makes it whole may be other bytes (the
+    // rest of a reply sent short, filled with the messages after it): it is believed only when confirmed.
+    if ((m_mode == Mode::Fixed || (m_mode == Mode::Start && !m_held.empty())) && gap >= m_timing.stall)
+        m_heldPaused = true;
     switch (m_mode) {
         case Mode::Payload:
             if (gap >= m_timing.settle) {
@@ -111,6 +134,10 @@ void Framer::quiet(FramerEvents& out, TimePoint now) {
                 m_mode = Mode::Start;
             }
             break;
+        case Mode::Rest:
+            if (gap >= m_timing.settle)
+                m_mode = Mode::Start;
+            break;
         case Mode::Fixed:
         case Mode::Start:
             if (!m_held.empty() && gap >= m_timing.silence) {
@@ -119,9 +146,14 @@ void Framer::quiet(FramerEvents& out, TimePoint now) {
             }
             break;
     }
-    // A payload's end found by a header or a short quiet may be a look-alike's; a long quiet is not.
-    if (m_mode == Mode::Start && m_held.empty() && !m_restMayCome && gap >= m_timing.silence)
-        m_exact = true;
+    // A short quiet ends what was out of step as it ends a payload: what comes next begins a message,
+    // unless a message paused inside; a long quiet leaves no doubt.
+    if (m_mode == Mode::Start && m_held.empty() && !m_restMayCome) {
+        if (gap >= m_timing.silence)
+            m_footing = Footing::Exact;
+        else if (gap >= m_timing.settle)
+            m_footing = std::min(m_footing, Footing::BehindPayload);
+    }
 }
 
 void Framer::take(FramerEvents& out, Byte byte, TimePoint now) {
@@ -129,47 +161,69 @@ void Framer::take(FramerEvents& out, Byte byte, TimePoint now) {
         case Mode::Start:
             if (m_held.empty()) {
                 m_began = now;
-                m_heldExact = m_exact;
+                m_heldFooting = m_footing;
+                m_heldPaused = false;
             }
             m_held.push_back(byte);
             atStart(out, now);
             break;
         case Mode::Fixed:
             m_held.push_back(byte);
+            // No firmware is numbered 255: a start byte among the version bytes begins the next message.
+            if (m_need == kFirmwareReplyLength && byte == kStartByte)
+                return restartAtLastByte(out, now);
             if (m_held.size() == m_need) {
                 const MessageKind kind =
                     m_held[1] == kGroupProgramming ? MessageKind::Dump : MessageKind::Firmware;
-                out.push_back(Message{kind, std::move(m_held), m_heldExact, m_began});
+                // A paused message, or a dump read short that may go on, cannot show where it ends.
+                if (m_heldPaused || (kind == MessageKind::Dump && m_dumpMayBeLonger))
+                    m_heldFooting = std::max(m_heldFooting, Footing::BehindPayload);
+                out.push_back(Message{kind, std::move(m_held), m_heldFooting, m_began});
                 m_held.clear();
                 m_mode = Mode::Start;
-                // Before the box's pin size is known a dump may have been longer than it was read.
-                m_exact = m_heldExact && (kind != MessageKind::Dump || m_dumpLength != 0);
-                m_afterExactEnd = m_exact;
+                m_footing = m_heldFooting;
+                if (kind == MessageKind::Dump && m_dumpMayBeLonger) {
+                    // A dump read at 848 may be a long box's: what follows it without a pause, up to
+                    // that length, is taken for its rest (look-alikes in its commands included), and
+                    // what comes after is found again.
+                    m_mode = Mode::Rest;
+                    m_restLeft = configMessageSize(kLongMsgLength) - configMessageSize(kShortMsgLength);
+                    m_footing = Footing::Resync;
+                }
+                m_afterExactEnd = m_footing == Footing::Exact;
             }
             break;
         case Mode::Payload:
         case Mode::Hunting:
             scan(out, byte, now);
             break;
+        case Mode::Rest:
+            break;  // taken in bulk by feed()
     }
 }
 
 void Framer::atStart(FramerEvents& out, TimePoint now) {
-    (void)now;
     const std::size_t n = m_held.size();
     if (m_held[0] != kStartByte) {
         // Every message begins with the start byte: this is the middle of one.
         m_dropped = n;
         m_held.clear();
         m_mode = Mode::Hunting;
-        m_exact = false;
+        m_footing = Footing::Resync;
         return;
     }
-    if (n == 2 && m_held[1] > kGroupProgramming)
-        return emitMessage(out, MessageKind::Unknown);
+    if (n > 1 && m_held.back() == kStartByte)
+        return restartAtLastByte(out, now);
+    if ((n == 2 && m_held[1] > kGroupProgramming) || (n == 3 && m_held[2] != kCodeData)) {
+        // The box sends only status-group and programming-group messages with a code byte of 0: a
+        // start byte with anything else behind it is not where a message begins.
+        m_dropped = n;
+        m_held.clear();
+        m_mode = Mode::Hunting;
+        m_footing = Footing::Resync;
+        return;
+    }
     if (n == 3) {
-        if (m_held[2] != kCodeData)
-            return emitMessage(out, MessageKind::Unknown);
         if (m_held[1] == kGroupProgramming) {
             m_mode = Mode::Fixed;
             m_need = m_dumpLength != 0 ? m_dumpLength : configMessageSize(kShortMsgLength);
@@ -186,12 +240,24 @@ void Framer::atStart(FramerEvents& out, TimePoint now) {
     }
 }
 
+void Framer::restartAtLastByte(FramerEvents& out, TimePoint now) {
+    // A start byte where a header's or a firmware reply's own byte must stand: what came before it
+    // began no message, and it begins the next (the real one, behind a look-alike's head).
+    m_held.pop_back();
+    out.push_back(Drop{m_held.size(), DropReason::OutOfStep, std::nullopt, m_began, Footing::Resync});
+    m_held.clear();
+    m_mode = Mode::Start;
+    m_footing = Footing::Resync;
+    take(out, kStartByte, now);
+}
+
 void Framer::emitMessage(FramerEvents& out, MessageKind kind) {
-    out.push_back(Message{kind, m_held, m_heldExact, m_began});
+    out.push_back(Message{kind, m_held, m_heldFooting, m_began});
     m_held.clear();
     m_mode = Mode::Payload;
     m_payload = 0;
-    m_exact = false;  // the payload's end is found, not told
+    // The payload's end is found, not told.
+    m_footing = std::max(m_heldFooting, Footing::BehindPayload);
 }
 
 void Framer::scan(FramerEvents& out, Byte byte, TimePoint now) {
@@ -207,7 +273,6 @@ void Framer::scan(FramerEvents& out, Byte byte, TimePoint now) {
         std::vector<Byte> header;
         header.swap(m_held);
         m_mode = Mode::Start;
-        m_exact = false;
         for (const Byte b : header)
             take(out, b, now);
         return;
@@ -222,13 +287,14 @@ void Framer::skipped(std::size_t count) {
     m_payload += count;
     if (m_payload > kMaxPayload) {
         m_mode = Mode::Hunting;
+        m_footing = Footing::Resync;
         m_dropped = m_payload - kMaxPayload;
     }
 }
 
 void Framer::dropHunted(FramerEvents& out) {
     if (m_dropped > 0)
-        out.push_back(Drop{m_dropped, DropReason::OutOfStep, std::nullopt, m_began});
+        out.push_back(Drop{m_dropped, DropReason::OutOfStep, std::nullopt, m_began, Footing::Resync});
     m_dropped = 0;
 }
 
@@ -236,12 +302,12 @@ std::optional<TimePoint> Framer::wakeAt() const {
     switch (m_mode) {
         case Mode::Payload:
         case Mode::Hunting:
+        case Mode::Rest:
             return m_lastByte + m_timing.settle;
         case Mode::Fixed:
-            return m_lastByte + m_timing.silence;
         case Mode::Start:
             if (!m_held.empty())
-                return m_lastByte + m_timing.silence;
+                return m_lastByte + (m_heldFooting == Footing::Exact ? m_timing.silence : m_timing.settle);
     }
     return std::nullopt;
 }
@@ -250,6 +316,7 @@ std::optional<TimePoint> Framer::restsAt() const {
     switch (m_mode) {
         case Mode::Payload:
         case Mode::Hunting:
+        case Mode::Rest:
             return m_lastByte + m_timing.settle;
         case Mode::Fixed:
             return std::nullopt;

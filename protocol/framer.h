@@ -4,21 +4,22 @@
 //
 // The stream on a live connection is the box's messages, whole, one after another:
 // - a dump reply, FF 01 00 and the record: its length is the box's (848 or 1448 bytes); until the
-//   box's pin size is known it is framed at 848 and what follows is not trusted to begin a message;
+//   box's pin size is known, or while a long box is read short, it is framed at 848, and up to 600
+//   bytes that follow without a pause are taken for its rest;
 // - a firmware reply, FF 00 00 05 minor major: six bytes;
 // - any other message, FF, a group byte and a code byte (status-group messages add a type byte), then
 //   a payload whose length the box does not send. The payload ends where the next header of a known
-//   kind begins (FF 00 00 or FF 01 00), where the line has been quiet for `settle`, or after
-//   kMaxPayload bytes (what follows then began no message).
+//   kind begins (FF 00 00, or FF 01 00 while a dump is awaited), where the line has been quiet for
+//   `settle`, or after kMaxPayload bytes (what follows then began no message).
 // A byte that cannot begin a message where one must begin puts the stream out of step: bytes are
 // dropped until a known header (from there messages are read again at once) or until `settle` of quiet.
 // A message of known length that stops for `silence` is given up.
 //
-// Each message says whether it began where a message certainly begins ("exact"): at the start of the
-// connection, right behind an exact message of known length, or after `silence` of quiet. Anywhere
-// else (behind a payload whose end is a guess, after a give-up whose rest may still come, where the
-// stream was found again after bytes out of step) it may be a look-alike inside another message's
-// bytes: the conversation then believes it only when a second reply agrees.
+// Each message says where it began (its footing): exactly where a message certainly begins (at the
+// start of the connection, right behind an exact message of known length, or after `silence` of
+// quiet); behind a payload whose end was found, not told (it may be a look-alike inside that payload);
+// or where the stream was found again (after bytes out of step, a give-up whose rest may still come,
+// or a dump of unknown size). The conversation believes a reply on its own only when it is exact.
 #pragma once
 
 #include <chrono>
@@ -38,6 +39,7 @@ using Millis = std::chrono::milliseconds;
 
 struct FramerTiming {
     Millis settle{100};    // a payload ends when the line is quiet this long
+    Millis stall{500};     // a message of known length that pauses this long may be made whole by others
     Millis silence{2000};  // a message of known length that stops this long is given up
 };
 
@@ -46,13 +48,22 @@ inline constexpr std::size_t kMaxPayload = 255;
 
 enum class MessageKind { Dump, Firmware, Status, Unknown };
 
+// Where a message began, from the most trusted to the least.
+enum class Footing {
+    Exact,          // where a message certainly begins
+    BehindPayload,  // where a payload of untold length was taken to end: may be a look-alike inside it
+    Resync,         // found again after bytes out of step, a give-up, or a dump of unknown size
+};
+
 struct Message {
     MessageKind kind = MessageKind::Unknown;
     // A dump or firmware reply: the whole message. Any other kind: its header (the payload is never
     // read).
     std::vector<Byte> bytes;
-    bool exact = false;  // began where a message certainly begins
-    TimePoint began{};   // when its first byte arrived
+    Footing footing = Footing::Resync;
+    TimePoint began{};  // when its first byte arrived
+
+    bool exact() const { return footing == Footing::Exact; }
 };
 
 enum class DropReason {
@@ -63,9 +74,10 @@ enum class DropReason {
 struct Drop {
     std::size_t count = 0;
     DropReason reason = DropReason::Cut;
-    // A cut message of known length: its kind and when its first byte came.
+    // A cut message of known length: its kind, when its first byte came, and where it began.
     std::optional<MessageKind> kind;
     TimePoint began{};
+    Footing footing = Footing::Resync;
 };
 
 using FramerEvent = std::variant<Message, Drop>;
@@ -77,8 +89,16 @@ class Framer {
 
     // A new connection: its first byte begins a message.
     void reset(TimePoint now);
-    // The length of the box's dump replies, once its pin size is known; 0 while it is not.
-    void setDumpLength(std::size_t length) { m_dumpLength = length; }
+    // The length dump replies are read at, once the box's pin size is known (0 while it is not), and
+    // whether the box may send them longer (a long box read short): what follows a dump without a
+    // pause, up to a long box's length, is then taken for its rest.
+    void setDumpLength(std::size_t length, bool mayBeLonger = false) {
+        m_dumpLength = length;
+        m_dumpMayBeLonger = mayBeLonger || length == 0;
+    }
+    // Whether a dump reply is awaited: only then does FF 01 00 end a payload. Otherwise it is payload
+    // (a pin state, a relayed serial byte): a look-alike there would hold every byte after it as a dump.
+    void setDumpAwaited(bool awaited) { m_dumpAwaited = awaited; }
 
     [[nodiscard]] FramerEvents feed(std::span<const Byte> bytes, TimePoint now);
     // Time has passed: payloads end, bytes out of step are dropped, stopped messages are given up.
@@ -107,12 +127,16 @@ class Framer {
         Fixed,    // m_held holds a message of known length, m_need bytes when whole
         Payload,  // inside a payload; m_held holds what may be the next header's beginning
         Hunting,  // out of step; m_held as in Payload, m_dropped counts what was dropped
+        Rest,     // behind a dump of unknown size: m_restLeft more bytes may be its rest
     };
+
+    bool beginsKnownHeader(const std::vector<Byte>& bytes) const;
 
     void quiet(FramerEvents& out, TimePoint now);
     void take(FramerEvents& out, Byte byte, TimePoint now);
     void atStart(FramerEvents& out, TimePoint now);
     void emitMessage(FramerEvents& out, MessageKind kind);
+    void restartAtLastByte(FramerEvents& out, TimePoint now);
     void scan(FramerEvents& out, Byte byte, TimePoint now);
     void dropHunted(FramerEvents& out);
     // Bytes that begin no header: payload, or dropped.
@@ -125,8 +149,12 @@ class Framer {
     std::size_t m_need = 0;
     std::size_t m_payload = 0;  // payload bytes of the message under way
     std::size_t m_dropped = 0;
-    bool m_exact = true;      // the message under way, or the next one, begins exactly
-    bool m_heldExact = true;  // the message of known length under way began exactly
+    std::size_t m_restLeft = 0;
+    bool m_dumpMayBeLonger = true;
+    bool m_dumpAwaited = false;
+    Footing m_footing = Footing::Exact;      // of the next message
+    Footing m_heldFooting = Footing::Exact;  // of the message under way
+    bool m_heldPaused = false;               // the message under way paused for a settle or more
     bool m_afterExactEnd =
         true;  // the line rests right behind an exact message of known length (or nothing came)
     bool m_restMayCome = false;  // a message was given up and its rest may still come
