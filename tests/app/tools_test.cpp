@@ -63,7 +63,7 @@ class ToolsTest : public WindowTest {
     void boxAnswers() {
         fake->setState(kStateConnected);
         button("cmd_ID_Request")->click();
-        fake->arrive(kFirmware209);
+        arrive(kFirmware209);
         fake->clearSent();
         get<QListWidget>(QStringLiteral("ListBox"))->clear();
     }
@@ -213,7 +213,7 @@ TEST_F(Undo, EveryChangeIsOneStepAndTheKeysUndoTheSheetFromInsideItsBoxes) {
     button("cmd_Dump_Request")->click();
     ConfigValues box = configValuesOf(Sheet{});
     box.pins[9].command = "42 30";
-    fake->arrive(dumpOf(box));
+    arrive(dumpOf(box));
     ASSERT_EQ(configValuesOf(window->sheet()), box);
     action("mnuUndo")->trigger();
     EXPECT_EQ(configValuesOf(window->sheet()), configValuesOf(gang));
@@ -242,7 +242,7 @@ TEST_F(Keys, GetAndSendByKeyAndTheFocusReturnsToTheButtonThatStarted) {
     EXPECT_TRUE(transferWaiting());
     key(Qt::CTRL | Qt::Key_G);  // nothing while waiting
     EXPECT_EQ(fake->sent(), kDumpRequest);
-    fake->arrive(dumpOf(configValuesOf(Sheet{})));
+    arrive(dumpOf(configValuesOf(Sheet{})));
     EXPECT_TRUE(transferIdle());
     EXPECT_EQ(QApplication::focusWidget(), command(3));  // a key moves no focus
 
@@ -251,7 +251,7 @@ TEST_F(Keys, GetAndSendByKeyAndTheFocusReturnsToTheButtonThatStarted) {
     key(QKeyCombination(Qt::Key_Space));
     ASSERT_TRUE(transferWaiting());
     EXPECT_NE(QApplication::focusWidget(), button("cmd_Dump_Request"));
-    fake->arrive(dumpOf(configValuesOf(Sheet{})));
+    arrive(dumpOf(configValuesOf(Sheet{})));
     EXPECT_EQ(QApplication::focusWidget(), button("cmd_Dump_Request"));
 
     fake->clearSent();
@@ -275,7 +275,7 @@ TEST_F(CompareAndVerify, TheBoxIsReadWithoutTouchingTheSheetAndEachDifferenceLis
     action("mnuCompare")->trigger();
     EXPECT_EQ(fake->sent(), kDumpRequest);
     EXPECT_TRUE(transferWaiting());
-    fake->arrive(dumpOf(box));
+    arrive(dumpOf(box));
     EXPECT_EQ(log().last(), "Compare: the box holds the sheet's programming.");
     EXPECT_EQ(window->sheet(), sheet);
     EXPECT_TRUE(transferIdle());
@@ -285,7 +285,7 @@ TEST_F(CompareAndVerify, TheBoxIsReadWithoutTouchingTheSheetAndEachDifferenceLis
     box.network.gateway[0] = "1";
     box.pins[5].invert = true;
     key(Qt::CTRL | Qt::Key_D);
-    fake->arrive(dumpOf(box));
+    arrive(dumpOf(box));
     QStringList lines{"Compare: the box differs in 2 fields (sheet -> box):"};
     for (const std::string& line : describeDifferences(expected, box))
         lines << QString::fromStdString(line);
@@ -311,7 +311,7 @@ TEST_F(CompareAndVerify, TheBoxIsReadWithoutTouchingTheSheetAndEachDifferenceLis
     ASSERT_TRUE(QTest::qWaitFor([&] { return fake->sends().size() == 2; }, 10000));
     EXPECT_EQ(fake->sends()[1], kDumpRequest);
     EXPECT_TRUE(transferWaiting());
-    fake->arrive(download);  // the box holds what was sent
+    arrive(download);  // the box holds what was sent
     EXPECT_EQ(log().last(), "Verified: the box holds what was sent.");
     EXPECT_TRUE(transferIdle());
 
@@ -320,7 +320,7 @@ TEST_F(CompareAndVerify, TheBoxIsReadWithoutTouchingTheSheetAndEachDifferenceLis
     ASSERT_TRUE(QTest::qWaitFor([&] { return fake->sends().size() == 2; }, 10000));
     QByteArray changed = fake->sends()[0];
     ++changed[static_cast<qsizetype>(kOffGateway)];
-    fake->arrive(changed);
+    arrive(changed);
     const auto valuesOf = [](const QByteArray& message) {
         return *ReadConfigRecord(std::span<const Byte>(reinterpret_cast<const Byte*>(message.constData()),
                                                        static_cast<std::size_t>(message.size())),

@@ -51,6 +51,13 @@ inline QString fromStd(const std::string& text) {
 
 class WindowTest : public ::testing::Test {
   protected:
+    // The box's bytes arrive, and the window is given the time the engine takes to judge a reply: the
+    // line must rest behind it (a tenth of a second) before it is believed.
+    void arrive(const QByteArray& bytes) {
+        fake->arrive(bytes);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->conversation().settling(); }, kDeadlineMs));
+    }
+
     void SetUp() override {
         auto socket = std::make_unique<FakeSocket>();
         fake = socket.get();

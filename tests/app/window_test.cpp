@@ -291,7 +291,7 @@ TEST_F(Editing, TheLeaveLimitFollowsTheFirmwareAndAFocusOutEventAloneTriggersIt)
     showActive();
     fake->setState(kStateConnected);
     button("cmd_ID_Request")->click();
-    fake->arrive(bytes({0xFF, 0x00, 0x00, 0x05, 0x0A, 0x02}));  // firmware 2.10: 55 bytes a pin
+    arrive(bytes({0xFF, 0x00, 0x00, 0x05, 0x0A, 0x02}));  // firmware 2.10: 55 bytes a pin
     ASSERT_EQ(window->sheet().GPIMsgLength, 55);
     const QString hundred = QString("1").repeated(100);
     typeInto(command(4), hundred);

@@ -140,6 +140,7 @@ struct Script {
     std::vector<std::string> sent;   // every message sent, in order
     std::string pin2;                // pin 2's command at the end ("7E" before any Get)
     std::uint16_t firmware = 0;      // FirmwareVersion at the end
+    bool stillWaiting = false;       // a transfer is still awaited at the end
 };
 
 inline constexpr char kSuccess[] = "Success!";
@@ -149,6 +150,8 @@ inline constexpr char kConfirmDump[] =
     "Dump data, 1448 bytes, but other bytes came with it, so it may not be the reply: asking the box again "
     "to confirm.";
 
+inline constexpr char kReplyLost[] =
+    "No reply could be told apart from the other bytes that came: asking the box again.";
 inline constexpr char kOutOfStep1[] =
     "Dropped 1 bytes from the box that began no message: its messages were out of step.";
 
@@ -162,7 +165,7 @@ inline void runScripts(const std::vector<Script>& scripts) {
         EXPECT_EQ(s.sent, script.sent) << script.name;
         EXPECT_EQ(s.sheet.pins[0].command, script.pin2) << script.name;
         EXPECT_EQ(s.sheet.FirmwareVersion, script.firmware) << script.name;
-        EXPECT_FALSE(s.conversation.transferWaiting()) << script.name;
+        EXPECT_EQ(s.conversation.transferWaiting(), script.stillWaiting) << script.name;
     }
 }
 
