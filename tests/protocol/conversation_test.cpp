@@ -107,6 +107,12 @@ TEST(Conversation, WhereTheFramingIsInDoubtTwoRepliesMustAgree) {
     });
 }
 
+constexpr char kDownloadBusy[] =
+    "Not sent: the previous download is still in its transfer pause. Try again when it ends.";
+constexpr char kDownloadWhileGet[] =
+    "Not sent: Get from Zeze is still waiting for the box's programming. Try again when it has arrived.";
+constexpr char kDumpDisconnected[] = "Get from Zeze cancelled by Disconnect. The sheet is unchanged.";
+
 TEST(Conversation, LimitsPausesAndTheConnection) {
     runScripts({
         {"nothing goes to the box during the pause; a Get waits for its end",
@@ -143,6 +149,31 @@ TEST(Conversation, LimitsPausesAndTheConnection) {
          {"< FF 00 00 05 0A 02", "connect", "id", "< FF 00 00 05 0A 02", "id", "+100"},
          {"Firmware v2.10 arrived unasked: ignored.", kSuccess, "Firmware v2.10"},
          {kId},
+         "7E",
+         0x020A},
+        {"one transfer at a time: a second Send while one is held, a Send while a Get waits",
+         {"connect", "send", "send", "< FF 00 00 05 0A 02", "+100", "+5588", "get", "send", "< {long}",
+          "+100"},
+         {kSuccess, kDownloadBusy, "Firmware v2.10", kDownloadWhileGet, "Dump data, 1448 bytes"},
+         {kId, "download 1448", kDump},
+         "20 01 21",
+         0x020A},
+        {"a second Get while one waits behind the pause changes nothing: a failure puts back the first's",
+         {"connect", "< FF 00 00 05 0A 02", "+100", "send", "get", "get", "disconnect"},
+         {kSuccess, "Firmware v2.10", kDumpDisconnected},
+         {kId, "download 1448"},
+         "7E",
+         0},
+        {"a row typed into while a Get waits keeps what was typed when the Get fails",
+         {"connect", "< FF 00 00 05 0A 02", "+100", "get", "edit 0 33", "+10000"},
+         {kSuccess, "Firmware v2.10", "Get from Zeze failed: no reply within 10 s. The sheet is unchanged."},
+         {kId, kDump},
+         "33",
+         0x020A},
+        {"a new connection forgets a message begun on the one before: its first reply is exact",
+         {"connect", "< FF 01 00 11", "connect", "< FF 00 00 05 0A 02", "+100"},
+         {kSuccess, kSuccess, "Firmware v2.10"},
+         {kId, kId},
          "7E",
          0x020A},
         {"a lost connection ends the pause as a failure",

@@ -106,7 +106,7 @@ struct Session {
         take(conversation.advance(now));
     }
     // One step of a script: "connect", "get", "compare", "send", "id", "disconnect", "lost",
-    // "+MS" (time passes), "< BYTES" (they arrive).
+    // "edit ROW TEXT", "+MS" (time passes), "< BYTES" (they arrive).
     void run(const std::string& step) {
         if (step == "connect") {
             take(conversation.connecting(now));
@@ -123,6 +123,11 @@ struct Session {
             take(conversation.disconnect(now));
         } else if (step == "lost") {
             take(conversation.connectionLost(now));
+        } else if (step.rfind("edit ", 0) == 0) {
+            // "edit ROW TEXT": the operator types into a command box.
+            std::istringstream words(step.substr(5));
+            int row = 0;
+            words >> row >> sheet.pins[row].command;
         } else if (step[0] == '+') {
             wait(Millis(std::stoi(step.substr(1))));
         } else if (step[0] == '<') {
