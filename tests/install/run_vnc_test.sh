@@ -31,14 +31,23 @@ banner=
 { read -r -t 10 banner <&5; } 5<>"/dev/tcp/127.0.0.1/$vnc_port" || true
 [[ "$banner" == "RFB "* ]] || fail "127.0.0.1:$vnc_port answers \"$banner\", not a VNC server's greeting"
 
-# The addresses of the listening sockets that a process of run.sh's group holds.
-group=" $(pgrep -g "$run" | tr '\n' ' ') "
-ours=()
-while read -r _ _ _ address _ users; do
-  for pid in $(grep -o 'pid=[0-9]*' <<<"$users" | cut -d= -f2); do
-    [[ "$group" == *" $pid "* ]] && { ours+=("$address"); break; }
-  done
-done < <(ss -Hltnp)
+# The addresses of the listening sockets that a process of run.sh's group holds, read again for a
+# while until both the VNC server's and the simulator's are seen (a slow build may still be starting).
+listening() {
+  local group pid
+  group=" $(pgrep -g "$run" | tr '\n' ' ') "
+  ours=()
+  while read -r _ _ _ address _ users; do
+    for pid in $(grep -o 'pid=[0-9]*' <<<"$users" | cut -d= -f2); do
+      [[ "$group" == *" $pid "* ]] && { ours+=("$address"); break; }
+    done
+  done < <(ss -Hltnp)
+}
+for ((i = 0; i < 100; i++)); do
+  listening
+  [[ " ${ours[*]} " == *" 127.0.0.1:$vnc_port "* && " ${ours[*]} " == *" 127.0.0.1:$sim_port "* ]] && break
+  sleep 0.1
+done
 [[ " ${ours[*]} " == *" 127.0.0.1:$vnc_port "* ]] || fail "no VNC server on 127.0.0.1:$vnc_port: ${ours[*]}"
 [[ " ${ours[*]} " == *" 127.0.0.1:$sim_port "* ]] || fail "no simulator on 127.0.0.1:$sim_port: ${ours[*]}"
 for address in "${ours[@]}"; do
