@@ -625,7 +625,10 @@ void Conversation::noteReply(Ask& ask, const Message& message, TimePoint now) {
         ask.windowOpen = true;
         ask.openedAt = now;
     }
-    ask.window.push_back(Reply{message.bytes, message.footing, m_readShort});
+    // Read short when framed short (Read Short was on when its header came), or when it is on now.
+    const bool framedShort =
+        message.bytes.size() < configMessageSize(msgLengthForFirmware(m_firmwareVersion));
+    ask.window.push_back(Reply{message.bytes, message.footing, m_readShort || framedShort});
     ask.lastIsReply = true;
 }
 
