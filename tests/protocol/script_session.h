@@ -59,12 +59,12 @@ inline std::vector<Byte> blob(const std::string& text) {
         if (open == std::string::npos)
             break;
         const std::size_t close = text.find('}', open);
-        std::istringstream spec(text.substr(open + 1, close - open - 1));
+        std::istringstream range(text.substr(open + 1, close - open - 1));
         std::string name;
         std::size_t from = 0, to = 0;
-        spec >> name;
+        range >> name;
         const std::vector<Byte>& whole = kBlobs.at(name);
-        if (!(spec >> from >> to))
+        if (!(range >> from >> to))
             to = whole.size();
         out.insert(out.end(), whole.begin() + static_cast<std::ptrdiff_t>(from),
                    whole.begin() + static_cast<std::ptrdiff_t>(to));
