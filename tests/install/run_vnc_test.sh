@@ -53,6 +53,10 @@ done
 for address in "${ours[@]}"; do
   [[ "$address" == 127.0.0.1:* ]] || fail "run.sh's programs listen beyond 127.0.0.1: ${ours[*]}"
 done
+for ((i = 0; i < 100; i++)); do
+  pgrep -g "$run" -f '/app/zeze-gpi-programmer$' >/dev/null && break
+  sleep 0.1
+done
 pgrep -g "$run" -f '/app/zeze-gpi-programmer$' >/dev/null || fail "no tool running: $(cat "$scratch/out")"
 
 running || fail "run.sh ended by itself: $(cat "$scratch/out")"
