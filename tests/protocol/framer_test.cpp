@@ -125,6 +125,9 @@ TEST(Framer, StreamsFrameByTheirBytesAndTime) {
         {"bytes with no start byte are dropped until a known header: read again at once",
          {{0, bytes("00 01 FF 02 FF FF 00 00 04")}},
          {"Drop 5 out", "Status FF 00 00 04 resync"}},
+        {"bytes out of step ending in a header's beginning are all dropped when the line goes quiet",
+         {{0, bytes("12 34 FF 00")}},
+         {"Drop 4 out"}},
         {"bytes with no start byte are dropped until the line is quiet",
          {{0, bytes("12 34 56")}, {2500, kGpi}},
          {"Drop 3 out", "Status FF 00 00 04 exact"}},
@@ -154,6 +157,15 @@ TEST(Framer, StreamsFrameByTheirBytesAndTime) {
          {{0, bytes("FF 00 00 05 09")}, {5000, kFirmware209}},
          {"Drop 5 cut", "Firmware FF 00 00 05 09 02 resync"}},
         {"a header begun and never finished is given up", {{0, bytes("FF 00")}}, {"Drop 2 cut"}},
+        {"a reply that pauses half-way is not exact (other bytes may have made it whole); the next one is",
+         {{0, bytes("FF 00 00 05")}, {600, bytes("09 02")}, {5000, kFirmware209}},
+         {"Firmware FF 00 00 05 09 02 behind-payload", "Firmware FF 00 00 05 09 02 exact"}},
+        {"a dump whose last byte is a start byte ends there",
+         {{0, std::vector<Byte>(dump.begin(), dump.end() - 1) + bytes("FF")}},
+         {"Dump 848 exact"}},
+        {"a start byte behind a start byte begins the message",
+         {{0, bytes("FF FF 00 00 04")}},
+         {"Drop 1 out", "Status FF 00 00 04 resync"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(frame(c.pieces, configMessageSize(kShortMsgLength), c.endAt), c.expected) << c.name;
@@ -171,6 +183,9 @@ TEST(Framer, DumpHeadersInPayloadsAndDumpsOfUnknownSize) {
     // It cannot show where it ends, so it is not exact.
     EXPECT_EQ(frame({{0, longDump}}, 0, 10000), std::vector<std::string>{"Dump 848 behind-payload"});
     EXPECT_EQ(frame({{0, longDump}}, longDump.size(), 10000), std::vector<std::string>{"Dump 1448 exact"});
+    // What follows a long box's rest without a pause is found again, from its first byte.
+    EXPECT_EQ(frame({{0, longDump + kGpi}}, 0, 10000),
+              (std::vector<std::string>{"Dump 848 behind-payload", "Status FF 00 00 04 resync"}));
     const std::vector<Byte> shortDump = test::emptyDump(kShortMsgLength);
     EXPECT_EQ(frame({{0, shortDump}, {500, kGpi}}, 0, 10000),
               (std::vector<std::string>{"Dump 848 behind-payload", "Status FF 00 00 04 behind-payload"}));
