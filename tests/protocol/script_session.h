@@ -79,6 +79,8 @@ inline std::string describeSend(const std::vector<Byte>& message) {
 }
 
 struct Session {
+    explicit Session(const ConversationLimits& limits = {}) : conversation(limits) {}
+
     Sheet sheet;
     Conversation conversation;
     TimePoint now{};
@@ -106,11 +108,25 @@ struct Session {
         take(conversation.advance(now));
     }
     // One step of a script: "connect", "get", "compare", "send", "id", "disconnect", "lost",
-    // "edit ROW TEXT", "+MS" (time passes), "< BYTES" (they arrive).
+    // "edit ROW TEXT", "+MS" (time passes), "< BYTES" (they arrive); Connect in its parts:
+    // "connecting" (the click), "up" (the connection comes up during the wait), "wait over" and
+    // "wait failed" (the wait ends with or without a connection); "refused" (the connection did not
+    // take the last message sent); "read short" (the operator toggles Read Short).
     void run(const std::string& step) {
         if (step == "connect") {
             take(conversation.connecting(now));
             take(conversation.connectWaitOver(true, now));
+        } else if (step == "connecting") {
+            take(conversation.connecting(now));
+        } else if (step == "up") {
+            take(conversation.connectionUp(now));
+        } else if (step == "wait over" || step == "wait failed") {
+            take(conversation.connectWaitOver(step == "wait over", now));
+        } else if (step == "refused") {
+            take(conversation.sendRefused(now));
+        } else if (step == "read short") {
+            sheet.readShort = !sheet.readShort;
+            conversation.setReadShort(sheet.readShort);
         } else if (step == "get") {
             take(conversation.requestDump(true, now, sheet));
         } else if (step == "compare") {
@@ -160,9 +176,9 @@ inline constexpr char kReplyLost[] =
 inline constexpr char kOutOfStep1[] =
     "Dropped 1 bytes from the box that began no message: its messages were out of step.";
 
-inline void runScripts(const std::vector<Script>& scripts) {
+inline void runScripts(const std::vector<Script>& scripts, const ConversationLimits& limits = {}) {
     for (const Script& script : scripts) {
-        Session s;
+        Session s(limits);
         s.sheet.pins[0].command = "7E";
         for (const std::string& step : script.steps)
             s.run(step);
