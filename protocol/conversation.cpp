@@ -33,6 +33,19 @@
 namespace zeze {
 namespace {
 
+// The first place past its start where a reply's own header begins again (its first bytes only, at
+// the reply's very end); 0 when there is none.
+std::size_t headerAgainAt(const std::vector<Byte>& bytes, MessageKind kind) {
+    const std::size_t header = kind == MessageKind::Firmware ? kStatusMessageLength : kConfigHeader.size();
+    for (std::size_t at = 1; at < bytes.size(); ++at) {
+        const std::size_t n = std::min(header, bytes.size() - at);
+        if (std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n),
+                       bytes.begin() + static_cast<std::ptrdiff_t>(at)))
+            return at;
+    }
+    return 0;
+}
+
 std::string fill(const char* pattern, const std::string& value) {
     std::string line = pattern;
     if (const auto at = line.find("%1"); at != std::string::npos)
@@ -598,7 +611,9 @@ Effects Conversation::arrived(std::span<const Byte> bytes, TimePoint now) {
     if (bytes.empty())
         return e;
     syncFramer();
+    const std::uint64_t from = m_framer.position();
     take(e, m_framer.feed(bytes, now), now);
+    noteBytesBehind(bytes, from);
     step(e, now);
     return e;
 }
@@ -628,8 +643,26 @@ void Conversation::noteReply(Ask& ask, const Message& message, TimePoint now) {
     // Read short when framed short (Read Short was on when its header came), or when it is on now.
     const bool framedShort =
         message.bytes.size() < configMessageSize(msgLengthForFirmware(m_firmwareVersion));
-    ask.window.push_back(Reply{message.bytes, message.footing, m_readShort || framedShort});
+    ask.window.push_back(Reply{message.bytes, message.footing, m_readShort || framedShort, message.end,
+                               headerAgainAt(message.bytes, message.kind), {}});
     ask.lastIsReply = true;
+}
+
+void Conversation::noteBytesBehind(std::span<const Byte> bytes, std::uint64_t from) {
+    for (Ask* ask : {m_idAsk ? &*m_idAsk : nullptr, activeRead() ? &activeRead()->ask : nullptr}) {
+        if (!ask)
+            continue;
+        for (Reply& r : ask->window) {
+            const std::uint64_t next = r.end + r.behind.size();
+            if (r.headerAgainAt == 0 || r.behind.size() > r.headerAgainAt || next < from ||
+                next >= from + bytes.size())
+                continue;
+            const std::size_t at = static_cast<std::size_t>(next - from);
+            const std::size_t n = std::min(r.headerAgainAt + 1 - r.behind.size(), bytes.size() - at);
+            r.behind.insert(r.behind.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                            bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+        }
+    }
 }
 
 void Conversation::noteDrop(Ask& ask, TimePoint now) {
@@ -722,6 +755,18 @@ Conversation::Settled Conversation::settle(Effects& e, Ask& ask, Reply& reply, T
     ask.window.clear();
     ask.windowOpen = false;
     ask.lastIsReply = false;
+    // A box that cuts its reply and writes it again whole leaves the head of the first in front of the
+    // second: read from the head, the reply is the head and most of the second, and the second's last
+    // bytes are left behind it, where they may well frame as messages. A reply with its own header
+    // inside, after `at` bytes, may be such a misreading when the stream behind it could end the reply
+    // read from there: `at` more bytes, then the line at rest or a start byte. It counts for nothing,
+    // and the box is asked again.
+    for (Reply& r : window) {
+        const std::uint64_t behind = m_framer.position() - r.end;
+        const std::size_t at = r.headerAgainAt;
+        if (at != 0 && behind >= at && (behind == at || r.behind[at] == kStartByte))
+            r.footing = Footing::Resync;
+    }
     // Certain on its own: the one reply, begun exactly, and the line at rest behind it with nothing
     // dropped since the request.
     if (rested && !ask.disturbed && window.size() == 1 && window[0].footing == Footing::Exact &&

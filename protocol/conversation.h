@@ -181,6 +181,11 @@ class Conversation {
         std::vector<Byte> bytes;
         Footing footing = Footing::Resync;
         bool readShort = false;  // "Read Short" when it was framed: the size it is read at
+        std::uint64_t end = 0;   // where it ended in the stream
+        // Where its own header (or the start of one, at its end) stands again inside it, 0 if nowhere:
+        // a reply cut there by the box and sent again whole would be read from here.
+        std::size_t headerAgainAt = 0;
+        std::vector<Byte> behind;  // the bytes that came behind it, up to one past headerAgainAt
     };
     struct Ask {
         Confirm confirm = Confirm::WhenInDoubt;
@@ -243,6 +248,8 @@ class Conversation {
     // What the framer said bears on an awaited reply: a reply of its kind, or bytes dropped.
     void noteReply(Ask& ask, const Message& message, TimePoint now);
     void noteDrop(Ask& ask, TimePoint now);
+    // Keeps the bytes behind each reply of an open window that its header-again check looks at.
+    void noteBytesBehind(std::span<const Byte> bytes, std::uint64_t from);
     // Settles a reply that is due: believed, asked for again, or given up for want of two that agree.
     enum class Settled { NotYet, Believed, AskAgain, Unconfirmed, TooSlow };
     Settled settle(Effects& e, Ask& ask, Reply& reply, TimePoint now);

@@ -30,6 +30,7 @@ void Framer::reset(TimePoint now) {
     m_restMayCome = false;
     m_lastByte = now;
     m_began = now;
+    m_position = 0;
 }
 
 FramerEvents Framer::feed(std::span<const Byte> bytes, TimePoint now) {
@@ -46,6 +47,7 @@ FramerEvents Framer::feed(std::span<const Byte> bytes, TimePoint now) {
         if (m_mode == Mode::Rest) {
             const std::size_t n = std::min(m_restLeft, bytes.size() - i);
             m_restLeft -= n;
+            m_position += n;
             i += n;
             if (m_restLeft == 0)
                 m_mode = Mode::Start;
@@ -56,6 +58,7 @@ FramerEvents Framer::feed(std::span<const Byte> bytes, TimePoint now) {
             const std::size_t n = std::min(m_need - 1 - m_held.size(), bytes.size() - i);
             m_held.insert(m_held.end(), bytes.begin() + static_cast<std::ptrdiff_t>(i),
                           bytes.begin() + static_cast<std::ptrdiff_t>(i + n));
+            m_position += n;
             i += n;
             continue;
         }
@@ -67,10 +70,12 @@ FramerEvents Framer::feed(std::span<const Byte> bytes, TimePoint now) {
                      : bytes.size() - i;
             if (skip > 0) {
                 skipped(skip);
+                m_position += skip;
                 i += skip;
                 continue;
             }
         }
+        ++m_position;
         take(out, bytes[i++], now);
     }
     return out;
@@ -178,7 +183,7 @@ void Framer::take(FramerEvents& out, Byte byte, TimePoint now) {
                 // A paused message, or a dump read short that may go on, cannot show where it ends.
                 if (m_heldPaused || (kind == MessageKind::Dump && m_dumpMayBeLonger))
                     m_heldFooting = std::max(m_heldFooting, Footing::BehindPayload);
-                out.push_back(Message{kind, std::move(m_held), m_heldFooting, m_began});
+                out.push_back(Message{kind, std::move(m_held), m_heldFooting, m_began, m_position});
                 m_held.clear();
                 m_mode = Mode::Start;
                 m_footing = m_heldFooting;
@@ -252,7 +257,7 @@ void Framer::restartAtLastByte(FramerEvents& out, TimePoint now) {
 }
 
 void Framer::emitMessage(FramerEvents& out, MessageKind kind) {
-    out.push_back(Message{kind, m_held, m_heldFooting, m_began});
+    out.push_back(Message{kind, m_held, m_heldFooting, m_began, m_position});
     m_held.clear();
     m_mode = Mode::Payload;
     m_payload = 0;

@@ -62,6 +62,7 @@ struct Message {
     std::vector<Byte> bytes;
     Footing footing = Footing::Resync;
     TimePoint began{};  // when its first byte arrived
+    std::uint64_t end = 0;  // where it ended in the connection's stream: the count of bytes before it and in it
 
     bool exact() const { return footing == Footing::Exact; }
 };
@@ -119,6 +120,8 @@ class Framer {
     std::optional<TimePoint> underWay(MessageKind kind) const;
     std::size_t heldBytes() const { return m_held.size(); }
     TimePoint lastByte() const { return m_lastByte; }
+    // How many bytes this connection has brought so far.
+    std::uint64_t position() const { return m_position; }
     const FramerTiming& timing() const { return m_timing; }
 
   private:
@@ -160,6 +163,7 @@ class Framer {
     bool m_restMayCome = false;  // a message was given up and its rest may still come
     TimePoint m_lastByte{};
     TimePoint m_began{};
+    std::uint64_t m_position = 0;
 };
 
 }  // namespace zeze

@@ -77,6 +77,9 @@ const std::map<std::string, std::vector<Byte>>& records() {
                 "692: FF 00 00 00; 722: FF 01 00")},
         {"31979282", record(kShortMsgLength,
                             "370: FF 01 00; 522: FF FF 00 00 00; 596: FF 00 00 05 05 03; 690: FF 01 00")},
+        // The record's last five bytes frame as a status message with a byte of payload.
+        {"7318570", record(kShortMsgLength, "843: FF 00 00 01")},
+        {"header-at-5", record(kShortMsgLength, "5: FF 01 00")},
         // Seed 3178482's firmware look-alike without the look-alike dump header in front of it.
         {"1336-only", record(kLongMsgLength, "1336: FF 00 00 05 00 02")},
         {"sent-long", sentRecord(kLongMsgLength)},
@@ -370,6 +373,56 @@ TEST(FoundBySimulation, ADumpsLimitNeverCutsAFirmwareReplyUnderWay) {
           kGetNoReply, "No reply to the ID request within 10 s: the box's firmware is unknown."},
          {kId, "download 848", kId, kDump, kId, kDump, kId, kDump, kId},
          "7E", 0x0209},
+        // clang-format on
+    });
+}
+
+// A box that cuts its reply after a few bytes and then writes it whole leaves that head in front of the
+// reply: read from the head, the reply is the head and most of the real one, and the real one's last
+// bytes, left behind it, frame as a status message. However the head comes (a pause before the reply,
+// or none, or twice), that reading is never applied; the box is asked until a reply stands alone.
+TEST(FoundBySimulation, AReplysHeadInFrontOfTheWholeReplyIsNeverReadAsTheReply) {
+    runFound({
+        // clang-format off
+        {"seed 7318570: a five-byte head, then 95 ms later the whole reply",
+         steps("connect | < FF 00 00 05 05 01 | +1400 | get | +100 | < {7318570 0 5} | +95 | "
+               "< {7318570 0 848} | +2000 | < {7318570 0 848} | +12000"),
+         {kSuccess, "Firmware v1.05", "Port2", kReplyLost, "Dump data, 848 bytes"},
+         {kId, kDump, kDump},
+         "20 01 21", 0x0105},
+        {"the head and the whole reply in one arrival",
+         steps("connect | < FF 00 00 05 05 01 | +1400 | get | +100 | < {7318570 0 5} {7318570 0 848} | "
+               "+2000 | < {7318570 0 848} | +12000"),
+         {kSuccess, "Firmware v1.05", "Port2", kReplyLost, "Dump data, 848 bytes"},
+         {kId, kDump, kDump},
+         "20 01 21", 0x0105},
+        {"the head in front of the reply twice: the two readings agree, and still count for nothing",
+         steps("connect | < FF 00 00 05 05 01 | +1400 | get | +100 | < {7318570 0 5} | +95 | "
+               "< {7318570 0 848} | +2000 | < {7318570 0 5} | +95 | < {7318570 0 848} | +2000 | "
+               "< {7318570 0 848} | +12000"),
+         {kSuccess, "Firmware v1.05", "Port2", kReplyLost, "Port2", kReplyLost, "Dump data, 848 bytes"},
+         {kId, kDump, kDump, kDump},
+         "20 01 21", 0x0105},
+        {"the head, the whole reply, and a message right behind it",
+         steps("connect | < FF 00 00 05 05 01 | +1400 | get | +100 | < {7318570 0 5} | +95 | "
+               "< {7318570 0 848} FF 00 00 02 | +2000 | < {7318570 0 848} | +12000"),
+         {kSuccess, "Firmware v1.05", "Port2", "Port3", kReplyLost, "Dump data, 848 bytes"},
+         {kId, kDump, kDump},
+         "20 01 21", 0x0105},
+        // A reply with its header again inside, after 5 bytes, is believed at once when what comes behind
+        // it cannot be the end of a reply read from there; when it can, the box is asked again.
+        {"a status message behind, its sixth byte no start byte: one request",
+         steps("connect | < FF 00 00 05 05 01 | +1400 | get | +100 | < {header-at-5 0 848} FF 00 00 04 AB CD EF | "
+               "+12000"),
+         {kSuccess, "Firmware v1.05", "GPI", "Dump data, 848 bytes"},
+         {kId, kDump},
+         "20 01 21", 0x0105},
+        {"five bytes behind: asked again",
+         steps("connect | < FF 00 00 05 05 01 | +1400 | get | +100 | < {header-at-5 0 848} FF 00 00 04 AB | "
+               "+2000 | < {header-at-5 0 848} | +12000"),
+         {kSuccess, "Firmware v1.05", "GPI", kReplyLost, "Dump data, 848 bytes"},
+         {kId, kDump, kDump},
+         "20 01 21", 0x0105},
         // clang-format on
     });
 }
