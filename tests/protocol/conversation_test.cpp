@@ -369,6 +369,19 @@ TEST(Conversation, AHeldRequestWakesTheEngineWhenTheLineRests) {
     EXPECT_EQ(s.conversation.wakeAt(), s.now + 100ms);
 }
 
+// Read Short switched on while a reply comes: the reply is read with short pin slots.
+TEST(Conversation, AReplyThatEndsUnderReadShortIsReadShort) {
+    Session s;
+    for (const char* step : {"connect", "< FF 00 00 05 0A 02", "+100", "get", "< {long 0 100}", "read short",
+                             "< {long 100 1448}", "+100", "read short", "< {long 0 100}", "read short",
+                             "< {long 100 1448}", "+100"})
+        s.run(step);
+    EXPECT_EQ(s.lines, (std::vector<std::string>{kSuccess, "Firmware v2.10", kConfirmDump, "Dump data, 1448 bytes"}));
+    // Pin 12's 55-byte command lies where short pin slots hold nothing.
+    EXPECT_EQ(s.sheet.pins[0].command, "20 01 21");
+    EXPECT_EQ(s.sheet.pins[10].command, "");
+}
+
 // Disconnect forgets the box: a download refused offline afterwards is sized as a short box's.
 TEST(Conversation, DisconnectForgetsTheBoxsPinSize) {
     Session s;
