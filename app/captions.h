@@ -7,6 +7,8 @@
 namespace zeze::text {
 
 inline constexpr char kTitlePrefix[] = "Zeze GPI Programmer v";
+// The tool's name as the desktop shows it, the title of its message boxes.
+inline constexpr char kToolName[] = "Zeze GPI Programmer";
 inline constexpr char kFirmwareTitleInfix[] = " - Zeze v";
 
 inline constexpr std::array<const char*, 14> kPresetAddresses{
@@ -89,6 +91,8 @@ inline constexpr char kSaveTitle[] = "Save Programming";
 // %1: the file's name
 inline constexpr char kUnsavedText[] = "The programming in %1 has changes that are not saved.";
 inline constexpr char kUnsavedQuestion[] = "Save them before closing?";
+inline constexpr char kUnsavedSheetText[] = "The sheet has changes that are not saved.";
+inline constexpr char kUnsavedBeforeOpen[] = "Save them before opening %1?";
 inline constexpr char kJsonSuffix[] = ".json";
 inline constexpr char kRecordSuffix[] = ".bin";
 // %1 the file name: the window title's first part when the sheet has a file
@@ -140,7 +144,8 @@ inline constexpr char kAccZezePortSetting[] = "Zeze TCP Port setting";
 inline constexpr char kAccActivityLog[] = "Activity log";
 inline constexpr char kAccActivityLogKeys[] = "Activity log; click or press Delete to clear it";
 inline constexpr char kAccPortLock[] = "Lock Zeze TCP Port";
-inline constexpr char kAccPortLockKeys[] = "Space locks or unlocks the connection port";
+inline constexpr char kAccPortLockKeys[] =
+    "Space locks or unlocks the connection port; Enter connects; digits go into the port";
 inline constexpr char kAccEnterConnects[] = "; Enter connects";
 inline constexpr char kAccSheetScroll[] = "Programming sheet";
 

@@ -43,9 +43,13 @@ void setTextIfChanged(QLineEdit* edit, const QString& text) {
         edit->setText(text);
 }
 
+// A text written into a box out of the focus shows from its start.
 void setComboText(QComboBox* combo, const QString& text) {
-    if (combo->currentText() != text)
-        combo->setEditText(text);
+    if (combo->currentText() == text)
+        return;
+    combo->setEditText(text);
+    if (!combo->hasFocus())
+        combo->lineEdit()->setCursorPosition(0);
 }
 
 // A list position that is not in the list shows as an empty box.
@@ -194,20 +198,27 @@ void FrmMain::trimActivityLog() {
 }
 
 void FrmMain::setTransferWaiting() {
-    if (cmd_Download->isEnabled() || cmd_Dump_Request->isEnabled()) {
-        QWidget* focus = QApplication::focusWidget();
-        m_refocus =
-            focus == cmd_Download || focus == cmd_Dump_Request ? static_cast<QPushButton*>(focus) : nullptr;
-    }
+    if (cmd_Download->isEnabled() || cmd_Dump_Request->isEnabled())
+        keepFocusSafe();
     cmd_Download->setEnabled(false);
     cmd_Dump_Request->setEnabled(false);
     cmd_Download->setText(text::kWait);
     cmd_Dump_Request->setText(text::kWait);
     mnuGet->setEnabled(false);
     mnuSend->setEnabled(false);
-    // Disabled, the button passed the focus on along the Tab chain (round to Disconnect).
-    if (m_refocus != nullptr && m_focusMovedTo == nullptr)
-        m_focusMovedTo = QApplication::focusWidget();
+}
+
+void FrmMain::keepFocusSafe() {
+    QWidget* focus = QApplication::focusWidget();
+    m_refocus = focus == cmd_Download || focus == cmd_Dump_Request || focus == Disconnect
+                    ? static_cast<QPushButton*>(focus)
+                    : nullptr;
+    // Disabled, a transfer button would pass the focus along the Tab chain round to Disconnect, where a
+    // second Space ends the transfer. The read-only state box does nothing with Space or Enter.
+    if (m_refocus != nullptr) {
+        Zeze_State->setFocus(Qt::OtherFocusReason);
+        m_focusMovedTo = Zeze_State;
+    }
 }
 
 void FrmMain::setTransferIdle() {
@@ -350,6 +361,28 @@ void FrmMain::onPortLabelClicked() {
     Zeze_Port->setEnabled(!Zeze_Port->isEnabled());
 }
 
+void FrmMain::onEnterPressed() {
+    // Address and port are locked while a connect is under way, so this cannot start a second one.
+    if (Connect->isEnabled())
+        onConnectClicked();
+}
+
+bool FrmMain::portLabelKey(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
+        onEnterPressed();
+        return true;
+    }
+    // Tab from the address stops on the label first: digits typed there are meant for the port.
+    if (key.key() >= Qt::Key_0 && key.key() <= Qt::Key_9 && !key.text().isEmpty()) {
+        Zeze_Port->setEnabled(true);
+        Zeze_Port->setFocus(Qt::TabFocusReason);
+        QKeyEvent forwarded(key.type(), key.key(), key.modifiers(), key.text(), key.isAutoRepeat());
+        QApplication::sendEvent(Zeze_Port, &forwarded);
+        return true;
+    }
+    return false;
+}
+
 void FrmMain::onTimerTick() {
     const int state = m_socket->state();
     const StateLook look = stateLook(state);
@@ -417,6 +450,8 @@ void FrmMain::onDownloadClicked() {
 // Editing
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Zeze_Port_Label && event->type() == QEvent::KeyPress)
+        return portLabelKey(*static_cast<QKeyEvent*>(event));
     // Undo and redo in a box of the sheet are the sheet's, not the box's own text undo: left unaccepted,
     // the keys reach the Edit menu.
     if (event->type() == QEvent::ShortcutOverride) {

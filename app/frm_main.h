@@ -19,6 +19,7 @@
 class QAction;
 class QMenu;
 class QCheckBox;
+class QKeyEvent;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -50,11 +51,17 @@ class FrmMain : public QMainWindow {
     // The box named on the command line: shown in the connection controls and connected to as a click on
     // Connect would.
     void connectAtStart(const QString& host, quint16 port);
+    // Reads a programming file into the sheet as File > Open does; false, with a line and a message, when
+    // it cannot.
+    bool openFile(const QString& path);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Changes to the programming of a named file are not lost silently: closing asks first.
     void closeEvent(QCloseEvent* event) override;
+    // One programming file dropped on the window is opened, as File > Open would.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     enum class PendingRead { None, Compare, Verify };
@@ -96,6 +103,10 @@ class FrmMain : public QMainWindow {
     void onSocketError(int number, const QString& description);
     void onSocketConnected();
     void onPortLabelClicked();
+    // Enter in the address, the port or on the port's lock label connects, as a click on Connect would.
+    void onEnterPressed();
+    // A key on the focused lock label: Enter connects, a digit unlocks the port and goes into it.
+    bool portLabelKey(const QKeyEvent& key);
     void onTimerTick();
     void onIdRequestClicked();
     void onGpiRequestClicked();
@@ -114,6 +125,11 @@ class FrmMain : public QMainWindow {
     bool onSave();
     bool onSaveAs();
     bool saveTo(const QString& path);
+    // Asks `question` about the sheet's unsaved changes (Save, Discard, Cancel); true when the operator
+    // let them go or saved them.
+    bool settleUnsaved(const QString& question);
+    // While a transfer waits, the focus leaves the controls where a stray Space would end it.
+    void keepFocusSafe();
     void onUndo();
     void onRedo();
     void onCompare();
@@ -133,7 +149,7 @@ class FrmMain : public QMainWindow {
     // What the pending read of the box's programming is for; the sheet as sent, for a verify.
     PendingRead m_pendingRead = PendingRead::None;
     ConfigValues m_sentValues;
-    // The transfer button that had the focus when its transfer began, and where the focus went then.
+    // The button that had the focus when its transfer began, and where the focus went then.
     QPushButton* m_refocus = nullptr;
     QWidget* m_focusMovedTo = nullptr;
 

@@ -55,6 +55,8 @@ void FrmMain::buildWidgets() {
     installAccessibleInterfaces();
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
+    const QMargins margins = layout->contentsMargins();
+    layout->setContentsMargins(4, margins.top(), 4, margins.bottom());
     // Extra height goes to the Activity log; the frame never grows past its content, and shrinks by
     // scrolling its sheet.
     layout->addWidget(buildConnectionArea(), 1);
@@ -93,6 +95,10 @@ void FrmMain::buildWidgets() {
     order.insert(order.end(), {cmd_Download, cmd_Dump_Request});
     for (std::size_t i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
+    // A file dropped anywhere on the window is opened (dropEvent): the boxes take no dropped text.
+    setAcceptDrops(true);
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->setAcceptDrops(false);
     // The window opens about a fifth sooner so.
     for (GestureLabel* label : findChildren<GestureLabel*>())
         label->takeFocusOnceShown();
@@ -173,14 +179,10 @@ QWidget* FrmMain::buildConnectionArea() {
     connect(Disconnect, &QPushButton::clicked, this, &FrmMain::onDisconnectClicked);
     connect(Zeze_Port_Label, &GestureLabel::clicked, this, &FrmMain::onPortLabelClicked);
     connect(Text2Hex, &QLineEdit::textChanged, this, &FrmMain::onText2HexChanged);
-    // Enter in the address or the port connects, as a click on Connect would; both boxes are locked while
-    // a connect is under way, so this cannot start a second one.
-    auto connectOnEnter = [this] {
-        if (Connect->isEnabled())
-            onConnectClicked();
-    };
-    connect(Zeze_Address->lineEdit(), &QLineEdit::returnPressed, this, connectOnEnter);
-    connect(Zeze_Port, &QLineEdit::returnPressed, this, connectOnEnter);
+    connect(Zeze_Address->lineEdit(), &QLineEdit::returnPressed, this, &FrmMain::onEnterPressed);
+    connect(Zeze_Port, &QLineEdit::returnPressed, this, &FrmMain::onEnterPressed);
+    // Enter and digits on the port's lock label (eventFilter).
+    Zeze_Port_Label->installEventFilter(this);
     return area;
 }
 
@@ -198,6 +200,9 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     plain.setPointSizeF(font().pointSizeF());
     body->setFont(plain);
     auto* frameLayout = new QVBoxLayout(fraZezeProgramming);
+    // The sheet's width is the window's least width: the frame keeps little beside it.
+    const QMargins margins = frameLayout->contentsMargins();
+    frameLayout->setContentsMargins(3, margins.top(), 3, margins.bottom());
     frameLayout->addWidget(body);
     auto* bodyLayout = new QVBoxLayout(body);
     bodyLayout->setContentsMargins(0, 0, 0, 0);
@@ -213,12 +218,15 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     auto* innerLayout = new QVBoxLayout(inner);
     innerLayout->setContentsMargins(0, 0, 0, 0);
     const QFontMetrics fm(plain);
-    const int octetWidth = fm.horizontalAdvance(QStringLiteral("0000")) + 10;
+    // Room for "255" and the box's frame: the network rows then fit an 800-pixel window beside the
+    // serial ports (1600x1000 at a scale of 2).
+    const int octetWidth = fm.horizontalAdvance(QStringLiteral("000")) + 9;
     // At the smallest the sheet still shows its headings and several pin rows.
     scroll->setMinimumHeight(fm.height() * 13);
 
     // Network settings, options and serial ports: four rows.
     auto* net = new QGridLayout;
+    net->setHorizontalSpacing(3);
     auto addAddressRow = [&](int row, int firstColumn, const char* labelName, const char* caption,
                              const char* spoken, std::array<QLineEdit*, kOctetCount>& boxes,
                              const char* boxName) {
@@ -252,19 +260,20 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
                   "txt_Zeze_Mask");
     addAddressRow(3, 0, "lbl_Gateway", text::kGateway, text::kGateway, txt_Gateway, "txt_Gateway");
 
-    net->setColumnMinimumWidth(5, fm.horizontalAdvance(QLatin1Char('x')) * 3);
+    net->setColumnMinimumWidth(5, fm.horizontalAdvance(QLatin1Char('x')) / 2);
     addAddressRow(0, 6, "lbl_Destination_Address", text::kDestAddress, text::kAccDestAddress,
                   txt_Dest_Address, "txt_Dest_Address");
     txt_Dest_Port =
         addPortRow(1, 6, "lbl_Destination_Port", text::kDestPort, text::kAccDestPort, "txt_Dest_Port");
     chk_Zivido_and_Status = named(new QCheckBox(text::kSuppress), QStringLiteral("chk_Zivido_and_Status"));
-    net->addWidget(chk_Zivido_and_Status, 2, 6, 1, 5);
+    // Its caption is wider than the address row above it: it reaches into the gap before the serial ports.
+    net->addWidget(chk_Zivido_and_Status, 2, 6, 1, 6);
     chk_Auto_Checksum = named(new QCheckBox(text::kAutoChecksum), QStringLiteral("chk_Auto_Checksum"));
     chk_Auto_Checksum->setChecked(true);
     chk_Auto_Checksum->hide();
     net->addWidget(chk_Auto_Checksum, 3, 6, 1, 5);
 
-    net->setColumnMinimumWidth(11, fm.horizontalAdvance(QLatin1Char('x')) * 3);
+    net->setColumnMinimumWidth(11, fm.horizontalAdvance(QLatin1Char('x')) / 2);
     for (int p = 0; p < kSerialPortCount; ++p) {
         auto* label =
             named(new QLabel(QString(text::kSerialPort) + QString::number(p + 1)), indexed("lbl_Port", p));
@@ -278,8 +287,8 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
         nameCombo(cbo_Port_Speed[p], QString(text::kAccSerialSpeed).arg(p + 1));
         nameCombo(cbo_Port_Parity[p], QString(text::kAccSerialParity).arg(p + 1));
         label->setBuddy(cbo_Port_Speed[p]);
-        cbo_Port_Speed[p]->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("57600")) + 40);
-        cbo_Port_Parity[p]->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("Even")) + 40);
+        cbo_Port_Speed[p]->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("57600")) + 32);
+        cbo_Port_Parity[p]->setMinimumWidth(fm.horizontalAdvance(QStringLiteral("Even")) + 32);
         net->addWidget(cbo_Port_Speed[p], p, 13);
         net->addWidget(cbo_Port_Parity[p], p, 14);
     }
@@ -291,6 +300,8 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
     // The pin grid: three groups of eight rows, each with its own headings.
     auto* pins = new QGridLayout;
     pins->setVerticalSpacing(2);
+    // Narrow gaps: the three groups' width beside the commands is what the commands cannot have.
+    pins->setHorizontalSpacing(3);
     constexpr int kColumnsPerGroup = 8;
     constexpr int kRowsPerGroup = 8;
     auto heading = [&](std::array<GestureLabel*, 3>& labels, int g, const char* name, const QString& caption,
@@ -335,12 +346,8 @@ QGroupBox* FrmMain::buildProgrammingFrame() {
             lbl_GPI_Pin[row] = named(new GestureLabel, indexed("lbl_GPI_Pin", row));
             lbl_GPI_Pin[row]->setAccessibleName(QString(text::kAccPinLabel).arg(pin));
             lbl_GPI_Pin[row]->setAccessibleDescription(QString(text::kAccPinLabelKeys).arg(pin));
-            cbo_Command[row] = named(new QComboBox, indexed("cbo_Command", row));
-            cbo_Command[row]->setEditable(true);
-            cbo_Command[row]->setInsertPolicy(QComboBox::NoInsert);
-            cbo_Command[row]->setToolTip(text::kCommandTip);
-            // Narrow enough that the three groups fit a 1024-pixel screen without scrolling sideways.
-            cbo_Command[row]->setMinimumWidth(octetWidth * 3);
+            // Its least width lets the three groups fit a 1024-pixel screen without scrolling sideways.
+            cbo_Command[row] = named(new CommandBox(text::kCommandTip), indexed("cbo_Command", row));
             nameCombo(cbo_Command[row], QString(text::kAccPinCommand).arg(pin));
             cbo_Command[row]->installEventFilter(this);
             lbl_GPI_Pin[row]->setBuddy(cbo_Command[row]);

@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,6 +25,13 @@ using Clock = std::chrono::steady_clock;
 
 // The differences listed in the log; the log keeps 25 lines, so the rest are counted.
 constexpr std::size_t kListedDifferences = 20;
+
+// The one local file a drag carries, or empty.
+QString droppedFile(const QMimeData* mime) {
+    if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().front().isLocalFile())
+        return {};
+    return mime->urls().front().toLocalFile();
+}
 
 QString plural(std::size_t count) {
     return count == 1 ? QString() : QStringLiteral("s");
@@ -51,15 +60,18 @@ void FrmMain::onNew() {
 void FrmMain::onOpen() {
     const QString path =
         QFileDialog::getOpenFileName(this, text::kOpenTitle, QFileInfo(m_filePath).path(), text::kFileFilter);
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        openFile(path);
+}
+
+bool FrmMain::openFile(const QString& path) {
     const SheetFileRead read = readSheetFile(path);
     if (!read.file) {
         const QString line = QString(text::kOpenFailed).arg(read.error);
         log(line);
         trimActivityLog();
         showMessageDialog(this, "fileErrorDialog", text::kOpenFailedTitle, line);
-        return;
+        return false;
     }
     // Undoable like any change, so opening needs no question about what the sheet held.
     applyConfigValues(m_sheet, read.file->values);
@@ -68,6 +80,24 @@ void FrmMain::onOpen() {
     m_filePath = path;
     m_history->markSaved();
     updateTitle();
+    return true;
+}
+
+void FrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void FrmMain::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // A drop comes without the deliberate step of a dialog: changes not yet saved are asked about first.
+    if (!m_history->saved() &&
+        !settleUnsaved(QString(text::kUnsavedBeforeOpen).arg(QFileInfo(path).fileName())))
+        return;
+    openFile(path);
 }
 
 bool FrmMain::onSave() {
@@ -95,20 +125,23 @@ bool FrmMain::saveTo(const QString& path) {
     return true;
 }
 
+bool FrmMain::settleUnsaved(const QString& question) {
+    const QString text = m_filePath.isEmpty() ? QString(text::kUnsavedSheetText)
+                                              : QString(text::kUnsavedText).arg(QFileInfo(m_filePath).fileName());
+    QMessageBox box(QMessageBox::Warning, text::kToolName, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setObjectName(QStringLiteral("unsavedDialog"));
+    box.setInformativeText(question);
+    box.setDefaultButton(QMessageBox::Save);
+    const int answer = box.exec();
+    return answer == QMessageBox::Discard || (answer == QMessageBox::Save && onSave());
+}
+
 void FrmMain::closeEvent(QCloseEvent* event) {
     // Without a file there is nothing to save to, and the window closes as it always has.
-    if (!m_filePath.isEmpty() && isWindowModified()) {
-        QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
-                        QString(text::kUnsavedText).arg(QFileInfo(m_filePath).fileName()),
-                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-        box.setObjectName(QStringLiteral("unsavedDialog"));
-        box.setInformativeText(text::kUnsavedQuestion);
-        box.setDefaultButton(QMessageBox::Save);
-        const int answer = box.exec();
-        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !onSave())) {
-            event->ignore();
-            return;
-        }
+    if (!m_filePath.isEmpty() && isWindowModified() && !settleUnsaved(text::kUnsavedQuestion)) {
+        event->ignore();
+        return;
     }
     QMainWindow::closeEvent(event);
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr char kUsage[] = "Usage: zeze-gpi-programmer [OPTIONS] [HOST[:PORT]]\n";
+constexpr char kUsage[] = "Usage: zeze-gpi-programmer [OPTIONS] [FILE] [HOST[:PORT]]\n";
 constexpr char kHelp[] =
     "\n"
     "Opens the Zeze GPI Programmer window, which connects to one Zeze network\n"
@@ -20,6 +20,9 @@ constexpr char kHelp[] =
     "it and writes it back.\n"
     "\n"
     "Arguments:\n"
+    "  FILE           open this programming file (JSON or .bin) at start; an\n"
+    "                 argument is a file when it contains '/', ends in .json or\n"
+    "                 .bin, or names an existing file\n"
     "  HOST[:PORT]    connect to this box at start (port 8000 when none is given;\n"
     "                 [::1]:8000 for an IPv6 address)\n"
     "\n"

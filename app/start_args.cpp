@@ -4,6 +4,9 @@
 #include <array>
 #include <string_view>
 
+#include <QFileInfo>
+
+#include "app/captions.h"
 #include "cli/endpoint.h"
 
 namespace zeze {
@@ -33,6 +36,11 @@ bool contains(const auto& list, std::string_view name) {
 
 }  // namespace
 
+bool namesFile(const QString& argument) {
+    return argument.contains(QLatin1Char('/')) || argument.endsWith(QLatin1String(text::kJsonSuffix), Qt::CaseInsensitive) ||
+           argument.endsWith(QLatin1String(text::kRecordSuffix), Qt::CaseInsensitive) || QFileInfo::exists(argument);
+}
+
 StartArgs readStartArgs(const std::vector<std::string>& args) {
     StartArgs result;
     auto refuse = [&](std::string error) {
@@ -43,9 +51,9 @@ StartArgs readStartArgs(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (arg == "--help" || arg == "-h")
-            return {StartArgs::Action::Help, {}, 0, {}};
+            return {StartArgs::Action::Help, {}, 0, {}, {}};
         if (arg == "--version" || arg == "-v")
-            return {StartArgs::Action::Version, {}, 0, {}};
+            return {StartArgs::Action::Version, {}, 0, {}, {}};
         if (arg.size() > 1 && arg.starts_with('-')) {
             const std::string_view name = optionName(arg);
             if (contains(kQtOptionsWithValue, name)) {
@@ -56,9 +64,16 @@ StartArgs readStartArgs(const std::vector<std::string>& args) {
             }
             continue;
         }
+        const QString argument = QString::fromLocal8Bit(arg.data(), static_cast<qsizetype>(arg.size()));
+        if (namesFile(argument)) {
+            if (result.file)
+                return refuse("one file at most: '" + std::string(arg) + "' is a second");
+            result.file = argument;
+            continue;
+        }
         if (result.host)
             return refuse("one box at most: '" + std::string(arg) + "' is a second");
-        const cli::EndpointResult parsed = cli::parseEndpoint(QString::fromLocal8Bit(arg.data(), arg.size()));
+        const cli::EndpointResult parsed = cli::parseEndpoint(argument);
         if (!parsed.error.isEmpty())
             return refuse(parsed.error.toStdString());
         result.host = parsed.endpoint.host;

@@ -38,6 +38,9 @@ void openWindow(FrmMain& window, const StartArgs& args) {
     window.show();
     QTimer::singleShot(0, &window,
                        [] { QTimer::singleShot(0, [] { QApplication::setWindowIcon(appIcon()); }); });
+    if (args.file) {
+        QTimer::singleShot(0, &window, [&window, &args] { window.openFile(*args.file); });
+    }
     if (args.host) {
         QTimer::singleShot(0, &window, [&window, &args] { window.connectAtStart(*args.host, args.port); });
     }

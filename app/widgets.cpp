@@ -3,12 +3,16 @@
 #include <algorithm>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProxyStyle>
+#include <QScrollBar>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 
@@ -105,6 +109,40 @@ class StateBoxAccessible : public QAccessibleWidget {
         return result;
     }
 };
+
+// The style of a command box: the window's own, with the combo box's arrow left out and its room given
+// to the text.
+class NoArrowComboStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override {
+        if (control == CC_ComboBox && sub == SC_ComboBoxArrow)
+            return {option->rect.right() + 1, option->rect.top(), 0, option->rect.height()};
+        const QRect rect = QProxyStyle::subControlRect(control, option, sub, widget);
+        if (control == CC_ComboBox && sub == SC_ComboBoxEditField)
+            return rect.adjusted(0, 0, option->rect.right() - rect.right() - (rect.left() - option->rect.left()), 0);
+        return rect;
+    }
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        if (control == CC_ComboBox) {
+            if (const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option)) {
+                QStyleOptionComboBox plain(*combo);
+                plain.subControls &= ~SC_ComboBoxArrow;
+                QProxyStyle::drawComplexControl(control, &plain, painter, widget);
+                return;
+            }
+        }
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+    }
+};
+
+// "00 00 ... 00": the text of `bytes` bytes of a command.
+QString sampleCommand(int bytes) {
+    return QStringLiteral("00 ").repeated(bytes).chopped(1);
+}
 
 QAccessibleInterface* windowAccessible(const QString& className, QObject* object) {
     if (object == nullptr)
@@ -245,14 +283,66 @@ void StateBox::showState(const QString& state) {
     QAccessible::updateAccessibility(&event);
 }
 
+CommandBox::CommandBox(const QString& emptyTip, QWidget* parent) : QComboBox(parent), m_emptyTip(emptyTip) {
+    // One style for all command boxes, made once the application's style is known.
+    static auto* const style = [] {
+        auto* proxy = new NoArrowComboStyle(QApplication::style()->name());
+        proxy->setParent(qApp);
+        return proxy;
+    }();
+    setStyle(style);
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    // The line edit's own signal: the box's are blocked while the window shows the sheet.
+    connect(lineEdit(), &QLineEdit::textChanged, this, &CommandBox::textShown);
+    textShown(QString());
+}
+
+void CommandBox::textShown(const QString& text) {
+    setToolTip(text.isEmpty() ? m_emptyTip : text);
+}
+
+void CommandBox::focusOutEvent(QFocusEvent* event) {
+    QComboBox::focusOutEvent(event);
+    lineEdit()->setCursorPosition(0);
+}
+
+int CommandBox::widthForBytes(int bytes) const {
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    option.rect = QRect(0, 0, 1000, 30);
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    const QMargins text = lineEdit()->textMargins();
+    // The line edit keeps two pixels either side of its text, and one for the cursor.
+    constexpr int kLineEditMargins = 2 * 2 + 1;
+    return option.rect.width() - field.width() + text.left() + text.right() + kLineEditMargins +
+           fontMetrics().horizontalAdvance(sampleCommand(bytes));
+}
+
+QSize CommandBox::sizeHint() const {
+    return {widthForBytes(kPreferredBytes), QComboBox::sizeHint().height()};
+}
+
+QSize CommandBox::minimumSizeHint() const {
+    return {widthForBytes(kLeastBytes), QComboBox::minimumSizeHint().height()};
+}
+
 QSize SheetScrollArea::sizeHint() const {
     const int frame = 2 * frameWidth();
     if (widget() == nullptr)
         return {frame, frame};
-    // As narrow as the sheet can be without scrolling (the window's width of old), as tall as all of it.
-    const QSize content(widget()->minimumSizeHint().width(),
+    // Wide enough for the commands' preferred width, as tall as all of the sheet.
+    const QSize content(std::max(widget()->sizeHint().width(), widget()->minimumSizeHint().width()),
                         std::max(widget()->sizeHint().height(), widget()->minimumSizeHint().height()));
     return content + QSize(frame, frame);
+}
+
+QSize SheetScrollArea::minimumSizeHint() const {
+    const QSize least = QScrollArea::minimumSizeHint();
+    if (widget() == nullptr)
+        return least;
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+    return {widget()->minimumSizeHint().width() + scrollBar + 2 * frameWidth(), least.height()};
 }
 
 bool SheetScrollArea::eventFilter(QObject* watched, QEvent* event) {

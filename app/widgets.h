@@ -2,6 +2,7 @@
 // mouse and the keyboard, and the scroll area that holds the sheet.
 #pragma once
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -78,13 +79,40 @@ class StateBox : public QLineEdit {
     void showState(const QString& state);
 };
 
-// A scroll area that asks for the whole height of its content at its narrowest, so the window opens
-// showing all of it where the screen has room and never grows taller than it; smaller, it scrolls.
+// A pin's command box: an editable combo box (its list is always empty) drawn without the drop-down
+// arrow, so its text takes the whole box. Left, it shows its command from the first byte; its tooltip is
+// the whole command. It asks for the width of kPreferredBytes bytes; it can shrink to
+// kLeastBytes.
+class CommandBox : public QComboBox {
+    Q_OBJECT
+  public:
+    static constexpr int kPreferredBytes = 16;
+    static constexpr int kLeastBytes = 4;
+    // `emptyTip`: the tooltip while the box is empty.
+    explicit CommandBox(const QString& emptyTip, QWidget* parent = nullptr);
+    void showPopup() override {}
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // The width of the box that shows `bytes` whole bytes of a command.
+    int widthForBytes(int bytes) const;
+
+  protected:
+    void focusOutEvent(QFocusEvent* event) override;
+
+  private:
+    void textShown(const QString& text);
+    QString m_emptyTip;
+};
+
+// A scroll area that asks for the whole of its content, so the window opens showing all of it where the
+// screen has room and never grows taller than it; smaller, it scrolls.
 class SheetScrollArea : public QScrollArea {
     Q_OBJECT
   public:
     using QScrollArea::QScrollArea;
     QSize sizeHint() const override;
+    // Never narrower than the sheet at its narrowest beside the vertical scroll bar: it scrolls down only.
+    QSize minimumSizeHint() const override;
 
   protected:
     // Changes of the content's size (lists filled, the style settled on first show) reach the window's

@@ -267,7 +267,8 @@ class JsonReader {
     }
 
     bool readDocument(const Json& document, ProgramFile& file) {
-        if (!expectObject(document, "document") || !checkKeys(document, kTopKeys, ""))
+        if (!expectObject(document, "document") || !readableVersion(document) ||
+            !checkKeys(document, kTopKeys, ""))
             return false;
         std::string format;
         if (!readString(document["format"], "format", format))
@@ -284,6 +285,17 @@ class JsonReader {
                readBool(document["suppressHeaderAndStatus"], "suppressHeaderAndStatus",
                         file.values.suppressHeaderAndStatus) &&
                readPins(document["pins"], file.values);
+    }
+
+    // A later format may add fields: its version is told first, in words, before any field it added.
+    bool readableVersion(const Json& document) {
+        const auto version = document.find("version");
+        if (version == document.end() || !version->is_number_integer() ||
+            version->get<long>() <= kProgramFormatVersion)
+            return true;
+        return fail("version", "the file has format version " + std::to_string(version->get<long>()) +
+                                   ", newer than the version " + std::to_string(kProgramFormatVersion) +
+                                   " this program reads: it was written by a newer Zeze GPI Programmer or zeze");
     }
 
     bool readFirmware(const Json& value, ProgramFile& file) {

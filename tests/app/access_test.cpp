@@ -10,6 +10,7 @@
 #include <QLayoutItem>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
 #include <QTcpServer>
 
 #include "window_fixture.h"
@@ -124,6 +125,21 @@ TEST_F(KeyboardWalk, TabFollowsTheScreenEnterConnectsAndSpaceDoesTheGestures) {
     port->setFocus(Qt::TabFocusReason);
     press(Qt::Key_Enter);
     EXPECT_EQ(logLines(window).mid(3), (QStringList{"Connect attempt", "Success!"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, kDeadlineMs));
+    // Tab from the address stops on the port's lock label: digits typed there go into the port, unlocked,
+    // and Enter there connects.
+    get<QPushButton>(QStringLiteral("Disconnect"))->click();
+    port->setEnabled(false);
+    address->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), get<QWidget>(QStringLiteral("Zeze_Port_Label")));
+    QTest::keyClicks(QApplication::focusWidget(), QString::number(server.serverPort()));
+    EXPECT_TRUE(port->isEnabled());
+    EXPECT_EQ(port->text(), QString::number(server.serverPort()));
+    get<QWidget>(QStringLiteral("Zeze_Port_Label"))->setFocus(Qt::TabFocusReason);
+    get<QListWidget>(QStringLiteral("ListBox"))->clear();
+    press(Qt::Key_Return);
+    EXPECT_EQ(logLines(window), (QStringList{"Connect attempt", "Success!"}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }, kDeadlineMs));
     // Delete in the log clears it, as a click does.
     get<QListWidget>(QStringLiteral("ListBox"))->setFocus(Qt::TabFocusReason);
@@ -293,8 +309,37 @@ TEST_F(Accessibility, TheStateIsAStatusAndNothingHiddenIsInTheTree) {
 
 using Layout = WindowTest;
 
+// A command box shows a long command from its first byte, also after the window wrote it, and holds it
+// all in its tooltip; it has no drop-down. (Its width on real screen sizes: screen_test.cpp.)
+TEST_F(Layout, CommandsShowFromTheirStartWithoutADropDown) {
+    showActive();
+    get<QLabel>(indexedName("lbl_GPI_Pin", 2))->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    const QString pattern = fromStd(window->sheet().pins[2].command);
+    EXPECT_EQ(command(2)->lineEdit()->cursorPosition(), 0);
+    EXPECT_EQ(command(2)->toolTip(), pattern);
+    command(2)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(command(2), Qt::Key_End);
+    QTest::keyClick(command(2), Qt::Key_Tab);
+    EXPECT_EQ(command(2)->lineEdit()->cursorPosition(), 0);
+    EXPECT_NE(command(3)->toolTip(), QString());  // empty, it says what to type
+
+    QStyleOptionComboBox option;
+    option.initFrom(command(2));
+    option.editable = true;
+    EXPECT_EQ(command(2)
+                  ->style()
+                  ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, command(2))
+                  .width(),
+              0);
+    command(2)->showPopup();
+    EXPECT_FALSE(command(2)->view()->isVisible());
+}
+
 TEST_F(Layout, SmallestWindowReachesEverythingAndALargeOneGrowsOnlyTheLog) {
     showActive();
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     // Fits a 1024x600 screen at 1x and 1600x1000 at a 2x scale (800x500), with room for a title bar.
     const QSize smallest = window->minimumSizeHint();
     EXPECT_LE(smallest.width(), 800);

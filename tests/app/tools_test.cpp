@@ -11,6 +11,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -151,6 +155,7 @@ TEST_F(Files, ClosingAsksOnlyAboutUnsavedChangesToANamedFile) {
     auto closeAnswering = [&](QMessageBox::StandardButton button) {
         QString asked;
         drive::whenModalOpens<QMessageBox>(window.get(), [&asked, button](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle(), "Zeze GPI Programmer");
             asked = box->text();
             box->button(button)->click();
         });
@@ -176,6 +181,54 @@ TEST_F(Files, ClosingAsksOnlyAboutUnsavedChangesToANamedFile) {
     typeInto(command(0), "7e");
     EXPECT_EQ(closeAnswering(QMessageBox::Cancel), QString());
     EXPECT_FALSE(window->isVisible());
+}
+
+// One file dropped on the window opens it; with changes not saved, the operator is asked first, in a box
+// that carries the tool's name.
+TEST_F(Files, ADroppedFileOpensAfterAskingAboutUnsavedChanges) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ConfigValues values = configValuesOf(Sheet{});
+    values.pins[6].command = "7E";
+    const QString path = dir.filePath("drop.json");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(programToJson({0, kShortMsgLength, values})));
+    file.close();
+    auto drop = [&](QMessageBox::StandardButton answer) {
+        QString title;
+        drive::whenModalOpens<QMessageBox>(window.get(), [&title, answer](QMessageBox* box) {
+            title = box->windowTitle();
+            box->button(answer)->click();
+        });
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &dropped);
+        return title;
+    };
+    typeInto(command(0), "01");
+    EXPECT_EQ(drop(QMessageBox::Cancel), "Zeze GPI Programmer");
+    EXPECT_EQ(command(0)->currentText(), "01");
+    drop(QMessageBox::Discard);
+    EXPECT_EQ(configValuesOf(window->sheet()), values);
+    EXPECT_EQ(window->windowTitle(), title("drop.json"));
+    // Saved, it opens without a question.
+    values.pins[6].command = "7F";
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(programToJson({0, kShortMsgLength, values})));
+    file.close();
+    EXPECT_EQ(drop(QMessageBox::Cancel), QString());
+    EXPECT_EQ(configValuesOf(window->sheet()), values);
+    // Two files are not one file: the drop is refused.
+    QMimeData two;
+    two.setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &two, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
 }
 
 using Undo = ToolsTest;
@@ -261,6 +314,23 @@ TEST_F(Keys, GetAndSendByKeyAndTheFocusReturnsToTheButtonThatStarted) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return transferIdle(); }, 10000));
     EXPECT_EQ(QApplication::focusWidget(), button("cmd_Download"));
     EXPECT_EQ(fake->sends().size(), 1u);  // Verify after Send is off unless chosen
+
+    // A stray Space or Enter while the pause runs, on the focus where Space sent it or on Disconnect where
+    // Ctrl+Shift+G found it, ends nothing; afterwards the focus is back where it was.
+    for (const char* start : {"cmd_Download", "Disconnect"}) {
+        button(start)->setFocus(Qt::TabFocusReason);
+        if (QLatin1String(start) == QLatin1String("cmd_Download"))
+            key(QKeyCombination(Qt::Key_Space));
+        else
+            key(Qt::CTRL | Qt::SHIFT | Qt::Key_G);
+        ASSERT_TRUE(transferWaiting()) << start;
+        key(QKeyCombination(Qt::Key_Space));
+        key(QKeyCombination(Qt::Key_Return));
+        EXPECT_TRUE(transferWaiting()) << start;
+        EXPECT_FALSE(log().contains("Disconnect")) << start;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return transferIdle(); }, 10000));
+        EXPECT_EQ(QApplication::focusWidget(), button(start)) << start;
+    }
 }
 
 using CompareAndVerify = ToolsTest;

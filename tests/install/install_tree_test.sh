@@ -25,8 +25,17 @@ others=$(grep -E '^[EWIP]: ' <<<"$report" | grep -v ': cid-contains-uppercase-le
 grep -q '^✔ Validation was successful' <<<"$report" || fail "appstreamcli validate: $report"
 
 # The menu entry starts the installed program and shows the installed icons.
+# It takes one programming file (%f): JSON, or the record, whose type the package defines.
 exec_line=$(sed -n 's/^Exec=//p' "$desktop")
-[ "$exec_line" = "zeze-gpi-programmer" ] || fail "Exec=$exec_line"
+[ "$exec_line" = "zeze-gpi-programmer %f" ] || fail "Exec=$exec_line"
+mime_line=$(sed -n 's/^MimeType=//p' "$desktop")
+[ "$mime_line" = "application/json;application/x-zeze-record;" ] || fail "MimeType=$mime_line"
+mime="$root/usr/share/mime/packages/$id.xml"
+[ -f "$mime" ] || fail "not installed: ${mime#"$root"}"
+grep -q '<mime-type type="application/x-zeze-record">' "$mime" || fail "$id.xml defines no application/x-zeze-record"
+if command -v xmllint >/dev/null; then
+  xmllint --noout "$mime" || fail "$id.xml is not well-formed XML"
+fi
 icon_line=$(sed -n 's/^Icon=//p' "$desktop")
 [ -f "$icons/scalable/apps/$icon_line.svg" ] || fail "Icon=$icon_line is not installed"
 grep -q '<svg' "$icons/scalable/apps/$id.svg" || fail "the icon is not an SVG image"

@@ -146,8 +146,13 @@ TEST(ProgramJson, RefusesBadDocumentsWithPathAndReason) {
               "firmware: expected a version such as \"2.10\" or null, found \"2.1\"");
     EXPECT_EQ(errorOf(edited("\"format\": \"zeze-programming\"", "\"format\": \"other\"")),
               "format: expected \"zeze-programming\", found \"other\"");
-    EXPECT_EQ(errorOf(edited("\"version\": 1", "\"version\": 2")),
-              "version: expected a whole number from 1 to 1, found 2");
+    EXPECT_EQ(errorOf(edited("\"version\": 1", "\"version\": 0")),
+              "version: expected a whole number from 1 to 1, found 0");
+    // A newer format is named as such, before any field it may have added.
+    const std::string newer = "version: the file has format version 2, newer than the version 1 this program "
+                              "reads: it was written by a newer Zeze GPI Programmer or zeze";
+    EXPECT_EQ(errorOf(edited("\"version\": 1", "\"version\": 2")), newer);
+    EXPECT_EQ(errorOf(edited("\"version\": 1,", "\"version\": 2, \"label\": \"rack 3\",")), newer);
     EXPECT_EQ(errorOf(edited("\"gateway\"", "\"gatway\"")), "network.gatway: unknown field");
     EXPECT_EQ(errorOf(edited("\"suppressHeaderAndStatus\": true,\n", "")),
               "suppressHeaderAndStatus: missing");
